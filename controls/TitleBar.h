@@ -1,0 +1,36 @@
+#ifndef TALLYARD_CONTROLS_TITLEBAR_H
+#define TALLYARD_CONTROLS_TITLEBAR_H
+
+#include <wx/bitmap.h>
+#include <wx/colour.h>
+#include <wx/font.h>
+#include <wx/window.h>
+
+/// The painted title strip of every dialog but About: the window text in
+/// bold, a black rule on the bottom row and the help, cancel and ok discs at
+/// the right. A tap on a disc sends the dialog wxID_OK, wxID_CANCEL (as
+/// wxEVT_BUTTON command events) or a help event (wxEVT_HELP), processed
+/// synchronously. In XRC: <object class="CTitleBar" name="IDC_TITLE_BAR">.
+class CTitleBar : public wxWindow
+{
+public:
+    CTitleBar();
+    CTitleBar(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos = wxDefaultPosition,
+              const wxSize& size = wxDefaultSize);
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize);
+
+    static wxFont s_titleFont;
+    static wxBitmap s_titleButtons;
+    static wxColour s_backColor;
+    static wxColour s_textColor;
+
+private:
+    void OnPaint(wxPaintEvent& event);
+    void OnLButtonDown(wxMouseEvent& event);
+
+    wxDECLARE_DYNAMIC_CLASS(CTitleBar);
+    wxDECLARE_EVENT_TABLE();
+};
+
+#endif

@@ -1,0 +1,36 @@
+#ifndef TALLYARD_PLATFORM_REGISTRY_H
+#define TALLYARD_PLATFORM_REGISTRY_H
+
+// The per-user registry: keys by path holding string and 32-bit values, kept
+// in $XDG_CONFIG_HOME/tallyard/registry.db. Nothing is cached: every read goes
+// to the file and every write is durable before it returns.
+
+#include <cstdint>
+
+struct RegistryKey;
+using HKEY = RegistryKey*;
+
+/// The root of the current user's keys.
+extern const HKEY HKEY_CURRENT_USER;
+
+constexpr long ERROR_SUCCESS = 0;
+constexpr long ERROR_FILE_NOT_FOUND = 2;
+constexpr long ERROR_ACCESS_DENIED = 5;
+constexpr long ERROR_INVALID_HANDLE = 6;
+constexpr long ERROR_INVALID_PARAMETER = 87;
+constexpr long ERROR_MORE_DATA = 234;
+constexpr long ERROR_WRITE_FAULT = 29;
+
+constexpr uint32_t REG_SZ = 1;
+constexpr uint32_t REG_DWORD = 4;
+
+/// Creates or opens `subkey` (backslash-separated) under `root`.
+long RegCreateKeyEx(HKEY root, const char16_t* subkey, HKEY* result);
+/// With data null, reports the value's type and size in bytes only. Fails
+/// with ERROR_FILE_NOT_FOUND for a missing value, ERROR_MORE_DATA when
+/// *size is too small (and sets *size to the size needed).
+long RegQueryValueEx(HKEY key, const char16_t* name, uint32_t* type, void* data, uint32_t* size);
+long RegSetValueEx(HKEY key, const char16_t* name, uint32_t type, const void* data, uint32_t size);
+long RegCloseKey(HKEY key);
+
+#endif

@@ -1,0 +1,27 @@
+#ifndef TALLYARD_RESOURCES_RESOURCES_H
+#define TALLYARD_RESOURCES_RESOURCES_H
+
+#include <wx/bmpbndl.h>
+#include <wx/string.h>
+
+namespace Resources
+{
+/// Maps every symbol of ResourceIds.h to its number for XRC, then loads
+/// every embedded XRC file. Safe to call more than once.
+bool Init();
+
+/// The bitmap with that IDB_ id at its device-pixel size, scaling with the
+/// display; an invalid bundle when it is missing.
+wxBitmapBundle Bitmap(int id);
+
+/// The size in device pixels the specification gives the bitmap.
+wxSize BitmapSize(int id);
+
+/// Makes Bitmap(id) report the bitmap as missing (tests of missing resources).
+void SetMissingForTest(int id, bool missing);
+
+/// A string-table entry (IDS_ ids and 128), empty when unknown.
+wxString String(int id);
+}
+
+#endif

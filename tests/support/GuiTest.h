@@ -1,0 +1,56 @@
+#ifndef TALLYARD_TESTS_SUPPORT_GUITEST_H
+#define TALLYARD_TESTS_SUPPORT_GUITEST_H
+
+// Helpers for the tests that run real windows under a (virtual) display.
+
+#include <gtest/gtest.h>
+#include <wx/testing.h>
+#include <wx/msgdlg.h>
+#include <wx/window.h>
+
+#include <functional>
+
+/// Processes pending events for about `ms` milliseconds.
+void Pump(int ms = 50);
+
+/// Processes events until pred() holds or `ms` milliseconds passed.
+bool WaitFor(const std::function<bool()>& pred, int ms = 3000);
+
+/// Moves the mouse to `pt` (client coordinates of `win`) and clicks the
+/// left button there with real input events.
+void ClickAt(wxWindow* win, const wxPoint& pt);
+/// Presses the left button at `pt` and holds it still for `holdMs`.
+void HoldAt(wxWindow* win, const wxPoint& pt, int holdMs);
+
+/// Expects a message box with exactly this text and caption, answered `answer`
+/// (wxID_OK, wxID_YES or wxID_NO). Use inside wxTEST_DIALOG(...).
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage>
+{
+public:
+    ExpectMessage(const wxString& text, const wxString& caption, int answer = wxID_OK)
+        : m_text(text), m_caption(caption), m_answer(answer)
+    {
+    }
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override
+    {
+        EXPECT_EQ(m_text, dlg->GetMessage());
+        EXPECT_EQ(m_caption, dlg->GetCaption());
+        return m_answer;
+    }
+    wxString GetDefaultDescription() const override
+    {
+        return "message box \"" + m_text + "\"";
+    }
+
+private:
+    wxString m_text;
+    wxString m_caption;
+    int m_answer;
+};
+
+/// The caption of message boxes shown without one of their own.
+wxString AppTitle();
+
+#endif

@@ -1,0 +1,97 @@
+// main() of the tests that run real windows: a wx application whose
+// start-up loads the program's resources, then the tests run inside it.
+#include "tests/support/GuiTest.h"
+#include "tests/support/TempXdg.h"
+
+#include "controls/Controls.h"
+#include "resources/Resources.h"
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/stopwatch.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+namespace
+{
+class GuiTestApp : public wxApp
+{
+public:
+    bool OnInit() override
+    {
+        RegisterControlXrcHandlers();
+        return Resources::Init();
+    }
+};
+
+void ReportAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assert in " << func << ": " << cond << " " << msg;
+}
+}
+
+void Pump(int ms)
+{
+    wxStopWatch sw;
+    do
+    {
+        wxTheApp->ProcessPendingEvents();
+        while (wxEventLoopBase::GetActive() && wxEventLoopBase::GetActive()->Pending())
+            wxEventLoopBase::GetActive()->Dispatch();
+        wxYield();
+        wxMilliSleep(2);
+    } while (sw.Time() < ms);
+}
+
+bool WaitFor(const std::function<bool()>& pred, int ms)
+{
+    wxStopWatch sw;
+    while (!pred())
+    {
+        if (sw.Time() > ms)
+            return false;
+        Pump(5);
+    }
+    return true;
+}
+
+void ClickAt(wxWindow* win, const wxPoint& pt)
+{
+    wxUIActionSimulator sim;
+    sim.MouseMove(win->ClientToScreen(pt));
+    Pump(30);
+    sim.MouseClick();
+    Pump(50);
+}
+
+void HoldAt(wxWindow* win, const wxPoint& pt, int holdMs)
+{
+    wxUIActionSimulator sim;
+    sim.MouseMove(win->ClientToScreen(pt));
+    Pump(30);
+    sim.MouseDown();
+    Pump(holdMs);
+    sim.MouseUp();
+    Pump(50);
+}
+
+wxString AppTitle()
+{
+    return wxTheApp->GetAppName();
+}
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    InstallTempXdg();
+    wxApp::SetInstance(new GuiTestApp);
+    if (!wxEntryStart(argc, argv))
+        return 2;
+    if (!wxTheApp->CallOnInit())
+        return 3;
+    wxSetAssertHandler(ReportAssert);
+    int rc = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return rc;
+}

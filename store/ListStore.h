@@ -94,6 +94,49 @@ bool CreateDatabases();
 /// program installs its message box, tests capture the text and caption.
 using MessageHook = std::function<void(const std::u16string& text, const std::u16string& caption)>;
 void SetMessageHook(MessageHook hook);
+
+/// A compound change that lands whole or not at all. Nests: only the
+/// outermost one commits. Every store operation inside it that fails marks
+/// it failed; Commit() then rolls back and returns false. Destroyed without
+/// Commit() it rolls back.
+class Transaction
+{
+public:
+    Transaction();
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool Commit();
+
+private:
+    bool m_active = false;
+};
+
+// The compound changes of the program, each atomic.
+
+/// Deletes every item of the checklist, then the checklist. False (and
+/// nothing changed) when the checklist is not stored or a step fails.
+bool DeleteChecklist(int32_t listId);
+
+/// Copies the items of checklist `sourceId` that pass `filter` into a new
+/// checklist named `name`, filed under `category` at `position`, with the
+/// counts of what was copied. On success `copy` holds the new checklist
+/// (id set, items filled).
+bool CopyChecklist(int32_t sourceId, ItemFilter filter, const std::u16string& name, const std::u16string& category,
+                   int16_t position, ListRecord& copy);
+
+/// Bulk changes over every item of `list` whatever filter is shown: each
+/// loads all items into list.items, changes them, keeps itemCount and
+/// uncheckedCount and saves the checklist.
+bool UncheckAll(ListRecord& list);
+bool CheckAll(ListRecord& list);
+bool InvertChecks(ListRecord& list);
+/// Deletes the checked items.
+bool PurgeChecked(ListRecord& list);
+
+/// Re-files every checklist whose category is exactly `from` under `to`
+/// ("All" as `from` moves only checklists filed under "All").
+bool MoveCategoryLists(const std::u16string& from, const std::u16string& to);
 }
 
 #endif

@@ -1,1 +1,203 @@
-// placeholder: replaced by its implementation
+#include "resources/Resources.h"
+
+#include "resources/Embedded.h"
+#include "resources/ResourceIds.h"
+
+#include <wx/filesys.h>
+#include <wx/fs_mem.h>
+#include <wx/image.h>
+#include <wx/mstream.h>
+#include <wx/xrc/xmlres.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace
+{
+struct BitmapEntry
+{
+    int id;
+    const char* file;
+    int width;
+    int height;
+};
+
+// Sizes are device pixels at 1x; the pictures scale with the display.
+const BitmapEntry s_bitmaps[] = {
+    {IDB_TOOLBAR, "toolbar.svg", 112, 16},
+    {IDB_TITLE_BUTTONS, "title_buttons.svg", 65, 17},
+    {IDB_DELETE, "delete.svg", 16, 16},
+    {IDB_DOWN, "down.svg", 16, 16},
+    {IDB_NEW, "new.svg", 16, 16},
+    {IDB_EDIT, "edit.svg", 16, 16},
+    {IDB_UP, "up.svg", 16, 16},
+    {IDB_BUTTON_STRIP, "button_strip.svg", 304, 28},
+    {IDB_DELETE_DISABLED, "delete_disabled.svg", 16, 16},
+    {IDB_DOWN_DISABLED, "down_disabled.svg", 16, 16},
+    {IDB_EDIT_DISABLED, "edit_disabled.svg", 16, 16},
+    {IDB_UP_DISABLED, "up_disabled.svg", 16, 16},
+    {IDB_ITEM_DELETE, "item_delete.svg", 16, 16},
+    {IDB_SPLASH, "splash.png", 240, 270},
+};
+
+const char* const s_iconFile = "tallyard.svg";
+
+const BitmapEntry* FindBitmap(int id)
+{
+    for (const BitmapEntry& e : s_bitmaps)
+        if (e.id == id)
+            return &e;
+    return nullptr;
+}
+
+std::set<int>& MissingForTest()
+{
+    static std::set<int> missing;
+    return missing;
+}
+
+bool EndsWith(const char* s, const char* suffix)
+{
+    const std::size_t n = std::strlen(s), m = std::strlen(suffix);
+    return n >= m && std::strcmp(s + n - m, suffix) == 0;
+}
+
+wxBitmap PngBitmap(const EmbeddedFile* f)
+{
+    wxMemoryInputStream in(f->data, f->size);
+    wxImage image;
+    if (f->size == 0 || !image.LoadFile(in, wxBITMAP_TYPE_PNG))
+        return wxBitmap();
+    return wxBitmap(image);
+}
+
+// A PNG may come with a double-size companion "name@2x.png" for dense screens.
+wxBitmapBundle PngBundle(const char* file)
+{
+    const EmbeddedFile* f = EmbeddedResource(file);
+    if (!f)
+        return wxBitmapBundle();
+    wxBitmap normal = PngBitmap(f);
+    if (!normal.IsOk())
+        return wxBitmapBundle();
+    wxString base(file);
+    base.RemoveLast(4);
+    if (const EmbeddedFile* f2 = EmbeddedResource((base + "@2x.png").utf8_str()))
+    {
+        wxBitmap large = PngBitmap(f2);
+        if (large.IsOk())
+            return wxBitmapBundle::FromBitmaps(normal, large);
+    }
+    return wxBitmapBundle::FromBitmap(normal);
+}
+
+wxBitmapBundle SvgBundle(const char* file, const wxSize& size)
+{
+    const EmbeddedFile* f = EmbeddedResource(file);
+    // The embedded data ends with a NUL, so it can be read as a C string.
+    // The parser accepts any text, so a file that is no SVG counts as missing.
+    if (!f || !std::strstr(reinterpret_cast<const char*>(f->data), "<svg"))
+        return wxBitmapBundle();
+    return wxBitmapBundle::FromSVG(reinterpret_cast<const char*>(f->data), size);
+}
+
+void RegisterIds()
+{
+#define TALLYARD_REGISTER_ID(name, value) wxXmlResource::GetXRCID(#name, value);
+    TALLYARD_COMMAND_IDS(TALLYARD_REGISTER_ID)
+    TALLYARD_CONTROL_IDS(TALLYARD_REGISTER_ID)
+    TALLYARD_RESOURCE_IDS(TALLYARD_REGISTER_ID)
+#undef TALLYARD_REGISTER_ID
+}
+}
+
+namespace Resources
+{
+bool Init()
+{
+    static bool s_done = false;
+    static bool s_ok = false;
+    if (s_done)
+        return s_ok;
+    s_done = true;
+
+    // Ids first: the first lookup of a name fixes its number.
+    RegisterIds();
+
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
+    wxFileSystem::AddHandler(new wxMemoryFSHandler);
+
+    wxXmlResource* xrc = wxXmlResource::Get();
+    xrc->InitAllHandlers();
+
+    bool ok = true;
+    for (const EmbeddedFile* f = EmbeddedResource_all(); f->name; ++f)
+    {
+        const wxString name = wxString("tallyard/") + f->name;
+        wxMemoryFSHandler::AddFile(name, f->data, f->size);
+        if (EndsWith(f->name, ".xrc") && !xrc->Load("memory:" + name))
+            ok = false;
+    }
+    s_ok = ok;
+    return ok;
+}
+
+wxBitmapBundle Bitmap(int id)
+{
+    const BitmapEntry* e = FindBitmap(id);
+    if (!e || MissingForTest().count(id))
+        return wxBitmapBundle();
+    if (EndsWith(e->file, ".png"))
+        return PngBundle(e->file);
+    return SvgBundle(e->file, wxSize(e->width, e->height));
+}
+
+wxSize BitmapSize(int id)
+{
+    const BitmapEntry* e = FindBitmap(id);
+    return e ? wxSize(e->width, e->height) : wxDefaultSize;
+}
+
+void SetMissingForTest(int id, bool missing)
+{
+    if (missing)
+        MissingForTest().insert(id);
+    else
+        MissingForTest().erase(id);
+}
+
+wxBitmapBundle AppIcon()
+{
+    return SvgBundle(s_iconFile, wxSize(48, 48));
+}
+
+wxIconBundle AppIcons()
+{
+    wxIconBundle icons;
+    const wxBitmapBundle b = AppIcon();
+    if (!b.IsOk())
+        return icons;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+    {
+        wxIcon icon;
+        icon.CopyFromBitmap(b.GetBitmap(wxSize(size, size)));
+        icons.AddIcon(icon);
+    }
+    return icons;
+}
+
+wxString String(int id)
+{
+    static const std::map<int, const char*> table = {
+        {IDR_MAINFRAME, "Tallyard\n\nTallyard\n\n\nTallyard.Document\nTallyard Document"},
+        {IDS_TOOLS, "Tools"},
+        {IDS_LIST, "List"},
+        {IDS_ITEMS, "Items"},
+        {IDS_LIST_TOOLS, "Tools"},
+    };
+    const auto it = table.find(id);
+    return it == table.end() ? wxString() : wxString::FromUTF8(it->second);
+}
+}

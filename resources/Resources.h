@@ -2,6 +2,7 @@
 #define TALLYARD_RESOURCES_RESOURCES_H
 
 #include <wx/bmpbndl.h>
+#include <wx/iconbndl.h>
 #include <wx/string.h>
 
 namespace Resources
@@ -19,6 +20,12 @@ wxSize BitmapSize(int id);
 
 /// Makes Bitmap(id) report the bitmap as missing (tests of missing resources).
 void SetMissingForTest(int id, bool missing);
+
+/// The program's icon (scalable), e.g. for About boxes and large views.
+wxBitmapBundle AppIcon();
+
+/// The program's icon at the usual window-icon sizes, for SetIcons().
+wxIconBundle AppIcons();
 
 /// A string-table entry (IDS_ ids and 128), empty when unknown.
 wxString String(int id);

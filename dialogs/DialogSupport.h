@@ -1,0 +1,61 @@
+#ifndef TALLYARD_DIALOGS_DIALOGSUPPORT_H
+#define TALLYARD_DIALOGS_DIALOGSUPPORT_H
+
+// Helpers shared by the program's dialogs: full-screen sizing, the desktop
+// keys, closing, and data exchange of UTF-16 strings and 0/1 numbers.
+
+#include <wx/validate.h>
+
+#include <cstdint>
+#include <string>
+
+class wxDialog;
+class wxKeyEvent;
+
+/// Gives the dialog the device screen: the main window's rectangle, or a
+/// 240 x 320 screen when there is no other window. The title bar at
+/// `titleBarId` is widened to the new client width so its buttons stay at
+/// the right edge.
+void MakeFullScreen(wxDialog& dlg, int titleBarId);
+
+/// Escape cancels; Enter confirms unless a multi-line field or a button has
+/// the focus. Both go the way the title bar's taps go (wxEVT_BUTTON with
+/// wxID_CANCEL or wxID_OK). Returns true when the key was used.
+bool HandleDialogKey(wxDialog& dlg, wxKeyEvent& event);
+
+/// Ends the dialog with `code`, modal or not.
+void CloseDialog(wxDialog& dlg, int code);
+
+/// Exchanges a std::u16string with a text field or a label.
+class U16TextValidator : public wxValidator
+{
+public:
+    explicit U16TextValidator(std::u16string* value);
+    U16TextValidator(const U16TextValidator& other);
+
+    wxObject* Clone() const override;
+    bool Validate(wxWindow* parent) override;
+    bool TransferToWindow() override;
+    bool TransferFromWindow() override;
+
+private:
+    std::u16string* m_value;
+};
+
+/// Exchanges a 32-bit number with a check box: 0 unchecked, 1 checked.
+class CheckNumberValidator : public wxValidator
+{
+public:
+    explicit CheckNumberValidator(int32_t* value);
+    CheckNumberValidator(const CheckNumberValidator& other);
+
+    wxObject* Clone() const override;
+    bool Validate(wxWindow* parent) override;
+    bool TransferToWindow() override;
+    bool TransferFromWindow() override;
+
+private:
+    int32_t* m_value;
+};
+
+#endif

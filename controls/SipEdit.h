@@ -13,12 +13,17 @@ class CSipEdit : public wxTextCtrl
 {
 public:
     CSipEdit();
+    /// A field destroyed while it has the focus gives the panel back first.
+    ~CSipEdit() override;
 
     uint32_t m_savedSipFlags = 0;
 
 private:
     void OnSetFocus(wxFocusEvent& event);
     void OnKillFocus(wxFocusEvent& event);
+    void GiveBackPanel();
+
+    bool m_holdsPanel = false; // focus gained and not yet lost
 
     wxDECLARE_DYNAMIC_CLASS(CSipEdit);
     wxDECLARE_EVENT_TABLE();

@@ -2,6 +2,7 @@
 #define TALLYARD_CONTROLS_TITLEBAR_H
 
 #include <wx/bitmap.h>
+#include <wx/bmpbndl.h>
 #include <wx/colour.h>
 #include <wx/font.h>
 #include <wx/window.h>
@@ -20,14 +21,32 @@ public:
     bool Create(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos = wxDefaultPosition,
                 const wxSize& size = wxDefaultSize);
 
+    /// Sets the title and repaints the strip.
+    void SetLabel(const wxString& title) override;
+
+    /// The strip is tapped, never focused or tabbed into.
+    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+
+    /// Reads the two colours once; later calls keep the first values, so a
+    /// change of the system colours while the program runs shows nowhere.
+    static void InitSharedColours();
+
     static wxFont s_titleFont;
     static wxBitmap s_titleButtons;
     static wxColour s_backColor;
     static wxColour s_textColor;
 
+protected:
+    wxSize DoGetBestSize() const override;
+
 private:
+    static void InitSharedObjects();
+
     void OnPaint(wxPaintEvent& event);
     void OnLButtonDown(wxMouseEvent& event);
+
+    static wxBitmapBundle s_titleButtonsBundle;
 
     wxDECLARE_DYNAMIC_CLASS(CTitleBar);
     wxDECLARE_EVENT_TABLE();

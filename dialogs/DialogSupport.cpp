@@ -1,0 +1,169 @@
+#include "dialogs/DialogSupport.h"
+
+#include "controls/WxString.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dialog.h>
+#include <wx/display.h>
+#include <wx/textctrl.h>
+
+namespace
+{
+constexpr int kScreenWidth = 240;
+constexpr int kScreenHeight = 320;
+
+// The main window, when there is one besides this dialog.
+wxWindow* MainWindow(const wxDialog& dlg)
+{
+    wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+    if (!top || top == &dlg || !top->IsShown())
+        return nullptr;
+    return top;
+}
+}
+
+void MakeFullScreen(wxDialog& dlg, int titleBarId)
+{
+    wxRect rect;
+    if (wxWindow* top = MainWindow(dlg))
+    {
+        rect = top->GetScreenRect();
+    }
+    else
+    {
+        // No main window: a device screen in the middle of the display.
+        const wxRect area = wxDisplay(&dlg).GetClientArea();
+        rect.SetSize(dlg.FromDIP(wxSize(kScreenWidth, kScreenHeight)));
+        rect = rect.CentreIn(area);
+    }
+    dlg.SetSize(rect);
+
+    if (wxWindow* bar = dlg.FindWindow(titleBarId))
+    {
+        const wxSize size = bar->GetSize();
+        const int width = dlg.GetClientSize().x;
+        if (width > size.x)
+            bar->SetSize(width, size.y);
+    }
+}
+
+bool HandleDialogKey(wxDialog& dlg, wxKeyEvent& event)
+{
+    const int key = event.GetKeyCode();
+    if (event.HasAnyModifiers())
+        return false;
+    int id = wxID_NONE;
+    if (key == WXK_ESCAPE)
+    {
+        id = wxID_CANCEL;
+    }
+    else if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER)
+    {
+        // Enter belongs to a multi-line field (a new line) and to a button.
+        wxWindow* focus = wxWindow::FindFocus();
+        if (auto* text = wxDynamicCast(focus, wxTextCtrl); text && text->IsMultiLine())
+            return false;
+        if (wxDynamicCast(focus, wxButton))
+            return false;
+        id = wxID_OK;
+    }
+    if (id == wxID_NONE)
+        return false;
+    wxCommandEvent command(wxEVT_BUTTON, id);
+    command.SetEventObject(&dlg);
+    dlg.ProcessWindowEvent(command);
+    return true;
+}
+
+void CloseDialog(wxDialog& dlg, int code)
+{
+    if (dlg.IsModal())
+    {
+        dlg.EndModal(code);
+    }
+    else
+    {
+        dlg.SetReturnCode(code);
+        dlg.Hide();
+    }
+}
+
+U16TextValidator::U16TextValidator(std::u16string* value) : m_value(value)
+{
+}
+
+U16TextValidator::U16TextValidator(const U16TextValidator& other) : wxValidator(), m_value(other.m_value)
+{
+    Copy(other);
+}
+
+wxObject* U16TextValidator::Clone() const
+{
+    return new U16TextValidator(*this);
+}
+
+bool U16TextValidator::Validate(wxWindow*)
+{
+    return true;
+}
+
+bool U16TextValidator::TransferToWindow()
+{
+    if (!m_value || !GetWindow())
+        return false;
+    if (auto* text = wxDynamicCast(GetWindow(), wxTextCtrl))
+        text->ChangeValue(ToWx(*m_value));
+    else
+        GetWindow()->SetLabel(ToWx(*m_value));
+    return true;
+}
+
+bool U16TextValidator::TransferFromWindow()
+{
+    if (!m_value || !GetWindow())
+        return false;
+    if (auto* text = wxDynamicCast(GetWindow(), wxTextCtrl))
+        *m_value = FromWx(text->GetValue());
+    else
+        *m_value = FromWx(GetWindow()->GetLabel());
+    return true;
+}
+
+CheckNumberValidator::CheckNumberValidator(int32_t* value) : m_value(value)
+{
+}
+
+CheckNumberValidator::CheckNumberValidator(const CheckNumberValidator& other) : wxValidator(), m_value(other.m_value)
+{
+    Copy(other);
+}
+
+wxObject* CheckNumberValidator::Clone() const
+{
+    return new CheckNumberValidator(*this);
+}
+
+bool CheckNumberValidator::Validate(wxWindow*)
+{
+    return true;
+}
+
+bool CheckNumberValidator::TransferToWindow()
+{
+    auto* box = wxDynamicCast(GetWindow(), wxCheckBox);
+    if (!m_value || !box)
+        return false;
+    box->SetValue(*m_value != 0);
+    return true;
+}
+
+bool CheckNumberValidator::TransferFromWindow()
+{
+    auto* box = wxDynamicCast(GetWindow(), wxCheckBox);
+    if (!m_value || !box)
+        return false;
+    *m_value = box->GetValue() ? 1 : 0;
+    return true;
+}

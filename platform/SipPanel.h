@@ -20,19 +20,22 @@ struct SipRect
     int32_t left, top, right, bottom;
 };
 
-/// The panel's information record; 48 bytes as on the device.
+/// The panel's information record; 48 bytes as on the device on every
+/// architecture, so the input method's data is a 32-bit handle, not a pointer.
 struct SIPINFO
 {
     uint32_t cbSize;
-    uint32_t fdwFlags;
+    uint32_t fdwFlags; // SIPF_ON when the panel is raised
     SipRect rcVisibleDesktop;
     SipRect rcSipRect;
     uint32_t dwImDataSize;
-    void* pvImData;
+    uint32_t pvImData;
 };
+static_assert(sizeof(SIPINFO) == 48, "the record's size is part of the interface");
 
-/// The information call: SPI_GETSIPINFO fills *info (its cbSize must be
-/// sizeof(SIPINFO)), SPI_SETSIPINFO stores its flag word. False on failure.
+/// The information call: SPI_GETSIPINFO fills *info, SPI_SETSIPINFO stores
+/// its flag word (and raises or lowers the panel by its SIPF_ON bit). Both
+/// need info->cbSize == sizeof(SIPINFO). False on failure.
 bool SipInfo(unsigned action, unsigned param, SIPINFO* info, unsigned winIni);
 /// The preference call: asks for SIP_UP or SIP_FORCEDOWN for `window`.
 bool SHSipPreference(const void* window, int state);
@@ -52,10 +55,13 @@ struct Call
     uint32_t flags; // GetInfo/SetInfo: the flag word returned or written
     int state;      // Preference: the state asked for
     const void* window;
+    bool succeeded = true;
 };
 
 bool IsRaised();
+/// The flag word the next query returns.
 uint32_t Flags();
+/// Every call since the last Reset, failed ones included, in order.
 const std::vector<Call>& Calls();
 /// Lowers the panel, clears the flags and the call log.
 void Reset();

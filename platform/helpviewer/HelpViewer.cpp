@@ -1,0 +1,211 @@
+// tallyard-help: shows the manual, opened at an anchor.
+//
+//   tallyard-help [--report] FILE[#ANCHOR]
+//
+// --report prints what was opened and where the view stands once the window
+// is on screen, then closes it; tests use it to see the real window.
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/frame.h>
+#include <wx/html/htmlcell.h>
+#include <wx/html/htmlwin.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
+
+#include <cstdio>
+
+namespace
+{
+const wxString kTitle = "Tallyard Help";
+
+wxString EscapeHtml(const wxString& text)
+{
+    wxString out;
+    for (wxUniChar c : text)
+    {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '&')
+            out += "&amp;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+class HelpWindow : public wxHtmlWindow
+{
+public:
+    explicit HelpWindow(wxWindow* parent) : wxHtmlWindow(parent, wxID_ANY) {}
+
+    /// The top of the named anchor in the page, or -1.
+    int AnchorTop(const wxString& anchor) const
+    {
+        const wxHtmlCell* cell = GetInternalRepresentation();
+        if (!cell || anchor.empty())
+            return -1;
+        const wxHtmlCell* target = cell->Find(wxHTML_COND_ISANCHOR, &anchor);
+        return target ? target->GetAbsPos().y : -1;
+    }
+
+    int ScrollTop() const
+    {
+        int unitX, unitY, x, y;
+        GetScrollPixelsPerUnit(&unitX, &unitY);
+        GetViewStart(&x, &y);
+        return y * unitY;
+    }
+
+protected:
+    void OnLinkClicked(const wxHtmlLinkInfo& link) override
+    {
+        const wxString href = link.GetHref();
+        if (href.StartsWith("http:") || href.StartsWith("https:") || href.StartsWith("mailto:"))
+            wxLaunchDefaultBrowser(href);
+        else
+            wxHtmlWindow::OnLinkClicked(link);
+    }
+};
+
+class HelpFrame : public wxFrame
+{
+public:
+    HelpFrame(const wxString& file, const wxString& anchor, bool report);
+
+private:
+    void Open();
+    void Report();
+    void OnClose(wxCommandEvent& event);
+    void OnBack(wxCommandEvent& event);
+    void OnForward(wxCommandEvent& event);
+    void OnReportTimer(wxTimerEvent& event);
+
+    HelpWindow* m_html;
+    wxString m_file;
+    wxString m_anchor;
+    bool m_report;
+    bool m_opened = false;
+    wxTimer m_reportTimer;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+wxBEGIN_EVENT_TABLE(HelpFrame, wxFrame)
+    EVT_MENU(           wxID_CLOSE,     HelpFrame::OnClose)
+    EVT_MENU(           wxID_BACKWARD,  HelpFrame::OnBack)
+    EVT_MENU(           wxID_FORWARD,   HelpFrame::OnForward)
+    EVT_TIMER(          wxID_ANY,       HelpFrame::OnReportTimer)
+wxEND_EVENT_TABLE()
+
+HelpFrame::HelpFrame(const wxString& file, const wxString& anchor, bool report)
+    : wxFrame(nullptr, wxID_ANY, kTitle), m_file(file), m_anchor(anchor), m_report(report), m_reportTimer(this)
+{
+    m_html = new HelpWindow(this);
+    m_html->SetRelatedFrame(this, kTitle + " - %s");
+    SetSize(FromDIP(wxSize(560, 680)));
+    SetMinSize(FromDIP(wxSize(240, 200)));
+
+    wxAcceleratorEntry keys[] = {
+        wxAcceleratorEntry(wxACCEL_NORMAL, WXK_ESCAPE, wxID_CLOSE),
+        wxAcceleratorEntry(wxACCEL_CTRL, 'W', wxID_CLOSE),
+        wxAcceleratorEntry(wxACCEL_ALT, WXK_LEFT, wxID_BACKWARD),
+        wxAcceleratorEntry(wxACCEL_ALT, WXK_RIGHT, wxID_FORWARD),
+    };
+    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(keys), keys));
+
+    // Laid out at its real size, the page scrolls to the right place.
+    CallAfter(&HelpFrame::Open);
+}
+
+void HelpFrame::Open()
+{
+    if (!m_file.empty() && wxFileName::IsFileReadable(m_file))
+    {
+        wxString url = wxFileSystem::FileNameToURL(wxFileName(m_file));
+        if (!m_anchor.empty())
+            url += "#" + m_anchor;
+        m_opened = m_html->LoadPage(url);
+    }
+    if (!m_opened)
+    {
+        m_html->SetPage("<html><body><h3>" + kTitle + "</h3><p>The help file could not be opened:</p><p><tt>" +
+                        EscapeHtml(m_file.empty() ? wxString("(none given)") : m_file) +
+                        "</tt></p></body></html>");
+        SetTitle(kTitle);
+    }
+    m_html->SetFocus();
+    if (m_report)
+        m_reportTimer.StartOnce(400);
+}
+
+void HelpFrame::Report()
+{
+    const int top = m_html->AnchorTop(m_anchor);
+    const int scroll = m_html->ScrollTop();
+    std::printf("opened=%d\npage=%s\nanchor=%s\ntitle=%s\nshown=%d\nscroll=%d\nanchor_top=%d\nheight=%d\n",
+                m_opened ? 1 : 0, static_cast<const char*>(m_html->GetOpenedPage().utf8_str()),
+                static_cast<const char*>(m_html->GetOpenedAnchor().utf8_str()),
+                static_cast<const char*>(GetTitle().utf8_str()), IsShownOnScreen() ? 1 : 0, scroll, top,
+                m_html->GetClientSize().y);
+    std::fflush(stdout);
+}
+
+void HelpFrame::OnClose(wxCommandEvent&)
+{
+    Close();
+}
+
+void HelpFrame::OnBack(wxCommandEvent&)
+{
+    m_html->HistoryBack();
+}
+
+void HelpFrame::OnForward(wxCommandEvent&)
+{
+    m_html->HistoryForward();
+}
+
+void HelpFrame::OnReportTimer(wxTimerEvent&)
+{
+    Report();
+    Close();
+}
+
+class HelpApp : public wxApp
+{
+public:
+    bool OnInit() override
+    {
+        SetAppName("tallyard-help");
+        bool report = false;
+        wxString target;
+        for (int i = 1; i < argc; ++i)
+        {
+            if (argv[i] == "--report")
+                report = true;
+            else
+                target = argv[i];
+        }
+
+        // "FILE#ANCHOR": a '#' may also belong to a folder's name, so the
+        // argument is first taken whole.
+        wxString file = target;
+        wxString anchor;
+        if (!wxFileName::FileExists(target) && target.Find('#', true) != wxNOT_FOUND)
+        {
+            file = target.BeforeLast('#');
+            anchor = target.AfterLast('#');
+        }
+
+        auto* frame = new HelpFrame(file, anchor, report);
+        frame->Show();
+        return true;
+    }
+};
+}
+
+wxIMPLEMENT_APP(HelpApp);

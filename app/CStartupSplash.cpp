@@ -1,1 +1,125 @@
-// placeholder: replaced by its implementation
+#include "app/CStartupSplash.h"
+
+#include "platform/SipPanel.h"
+#include "resources/ResourceIds.h"
+#include "resources/Resources.h"
+
+#include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/stopwatch.h>
+
+wxBEGIN_EVENT_TABLE(CStartupSplash::Window, wxFrame)
+    EVT_PAINT      (CStartupSplash::Window::OnPaint)
+    EVT_TIMER      (wxID_ANY, CStartupSplash::Window::OnTimer)
+    EVT_MOUSE_EVENTS(CStartupSplash::Window::OnMouse)
+    EVT_CHAR_HOOK  (CStartupSplash::Window::OnKey)
+wxEND_EVENT_TABLE()
+
+bool CStartupSplash::s_enabled = false;
+CStartupSplash::Window* CStartupSplash::s_current = nullptr;
+
+void CStartupSplash::Enable(bool flag)
+{
+    s_enabled = flag;
+}
+
+bool CStartupSplash::IsEnabled()
+{
+    return s_enabled;
+}
+
+CStartupSplash::Window* CStartupSplash::Current()
+{
+    return s_current;
+}
+
+void CStartupSplash::Show(wxWindow* parentFrame)
+{
+    if (!s_enabled || s_current)
+        return;
+    auto* splash = new Window;
+    s_current = splash;
+    if (!splash->Create(parentFrame))
+    {
+        // Never created as a window, so nothing else owns it.
+        delete splash;
+        return;
+    }
+    splash->PaintNow();
+}
+
+CStartupSplash::Window::~Window()
+{
+    if (CStartupSplash::s_current == this)
+        CStartupSplash::s_current = nullptr;
+}
+
+bool CStartupSplash::Window::Create(wxWindow* parent)
+{
+    const wxBitmapBundle picture = Resources::Bitmap(IDB_SPLASH);
+    if (!picture.IsOk())
+        return false;
+
+    const long style = wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW |
+                       (parent ? wxFRAME_FLOAT_ON_PARENT : wxSTAY_ON_TOP);
+    if (!wxFrame::Create(parent, wxID_ANY, wxString(), wxPoint(0, 0), wxDefaultSize, style))
+        return false;
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    m_bitmap = picture.GetBitmapFor(this);
+    SetClientSize(FromDIP(Resources::BitmapSize(IDB_SPLASH)));
+
+    CentreOnParent();
+    m_timer.SetOwner(this, CStartupSplash::kTimerId);
+    m_timer.StartOnce(CStartupSplash::kLifetimeMs);
+    SHSipPreference(GetHandle(), SIP_FORCEDOWN);
+    wxFrame::Show(true);
+    return true;
+}
+
+// The frame goes on building itself before the message loop runs, so the
+// picture is put on screen here: paint and size events only, no input or timers.
+void CStartupSplash::Window::PaintNow()
+{
+    Update();
+    wxStopWatch sw;
+    while (!m_painted && sw.Time() < 500)
+    {
+        wxTheApp->SafeYieldFor(this, wxEVT_CATEGORY_UI);
+        if (!m_painted)
+            wxMilliSleep(5);
+    }
+}
+
+void CStartupSplash::Window::Hide()
+{
+    wxWindow* owner = GetParent();
+    m_timer.Stop();
+    Destroy();
+    if (owner && !owner->IsBeingDeleted())
+    {
+        owner->Refresh();
+        owner->Update();
+    }
+}
+
+void CStartupSplash::Window::OnPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    if (m_bitmap.IsOk())
+        dc.DrawBitmap(m_bitmap, 0, 0);
+    m_painted = true;
+}
+
+void CStartupSplash::Window::OnTimer(wxTimerEvent&)
+{
+    Hide();
+}
+
+// Taps and keys leave the picture alone: only the timer removes it.
+void CStartupSplash::Window::OnMouse(wxMouseEvent&)
+{
+}
+
+void CStartupSplash::Window::OnKey(wxKeyEvent&)
+{
+}

@@ -27,7 +27,7 @@ bench: build
 	@sh scripts/run-bench.sh $(BUILD)
 
 check-reliability: build
-	@sh scripts/run-tests.sh $(BUILD) -L reliability $(CTEST_ARGS)
+	@sh scripts/check-reliability.sh $(BUILD) build-asan $(CTEST_ARGS)
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)

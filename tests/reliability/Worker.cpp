@@ -1,0 +1,179 @@
+// A child process that changes the store or the registry and reports on a
+// pipe, one line each: "P <hash> <kind>" before a change (hash of the store it
+// must leave), "A" once the call returned true, "F <kind>" when it returned
+// false, "X <why>" when the store read back differs from what was expected.
+//
+//   reliability_worker store <fd> <seed> [max changes, default no limit]
+//   reliability_worker registry <fd> <seed>
+//   reliability_worker edits <fd> <tag> <count> <pause us> <shared list id>
+
+#include "app/SettingsKey.h"
+#include "tests/reliability/StoreChanges.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+int g_fd = -1;
+
+void Say(const std::string& line)
+{
+    std::string s = line + "\n";
+    const char* p = s.data();
+    size_t left = s.size();
+    while (left > 0)
+    {
+        ssize_t n = write(g_fd, p, left);
+        if (n <= 0)
+            _exit(9);
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+std::string Hex(uint64_t h)
+{
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%016" PRIx64, h);
+    return buf;
+}
+
+int RunStore(unsigned seed, long maxChanges)
+{
+    if (!ListStore::CreateDatabases())
+    {
+        Say("X CreateDatabases failed");
+        return 2;
+    }
+    StoreModel now;
+    if (!now.Load())
+    {
+        Say("X load failed");
+        return 2;
+    }
+    if (const std::string bad = now.CountErrors() + OrphanErrors(); !bad.empty())
+    {
+        Say("X inconsistent store at start");
+        std::cerr << bad;
+        return 3;
+    }
+    Say("S " + Hex(Fnv1a(now.Canonical())));
+    std::mt19937 rng(seed);
+    int counter = NextCounter(now);
+    for (long n = 0; maxChanges < 0 || n < maxChanges; ++n)
+    {
+        PlannedChange change = PlanRandomChange(now, rng, counter);
+        const std::string want = change.expected.Canonical();
+        Say("P " + Hex(Fnv1a(want)) + " " + change.kind);
+        if (!change.run())
+        {
+            Say("F " + change.kind);
+            return 4;
+        }
+        Say("A");
+        if (!now.Load() || now.Canonical() != want)
+        {
+            Say("X store differs after " + change.kind);
+            std::cerr << "expected:\n" << want << "stored:\n" << now.Canonical();
+            return 3;
+        }
+    }
+    return 0;
+}
+
+std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+int RunRegistry(unsigned seed)
+{
+    uint32_t n = 0;
+    {
+        SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+        n = key.ReadNumber(u"ShowPriority", SettingsKey::NoWriteDefault);
+        if (n == SettingsKey::NoWriteDefault)
+            n = 0;
+    }
+    {
+        SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+        Say("S " + std::to_string(n) + " " + Utf8(key.ReadString(u"LastCategory", nullptr)));
+    }
+    SettingsKey held(HKEY_CURRENT_USER, kPreferencesKey);
+    for (unsigned i = seed;; ++i)
+    {
+        ++n;
+        // Alternate between the long-lived key and one opened per write.
+        SettingsKey fresh(HKEY_CURRENT_USER, kPreferencesKey);
+        SettingsKey& key = (i % 2) ? held : fresh;
+        Say("P n " + std::to_string(n));
+        if (!key.WriteNumber(u"ShowPriority", n))
+        {
+            Say("F number");
+            return 4;
+        }
+        Say("A");
+        Say("P s Category " + std::to_string(n));
+        if (!key.WriteString(u"LastCategory", U16("Category " + std::to_string(n)).c_str()))
+        {
+            Say("F string");
+            return 4;
+        }
+        Say("A");
+    }
+}
+
+int RunEdits(const std::string& tag, long count, long pauseUs, int32_t sharedId)
+{
+    for (long i = 0; i < count; ++i)
+    {
+        const std::string name = tag + std::to_string(i);
+        bool ok;
+        if (i % 2 == 0)
+        {
+            // Read-modify-write of the shared checklist's counts.
+            ListStore::Transaction t;
+            ListRecord list;
+            ok = list.LoadList(sharedId);
+            ItemRecord item;
+            item.listId = sharedId;
+            item.name = U16(name);
+            item.priority = 1;
+            ok = ok && item.SaveItem();
+            ++list.itemCount;
+            ++list.uncheckedCount;
+            ok = ok && list.SaveList();
+            ok = t.Commit() && ok;
+        }
+        else
+        {
+            ListRecord own;
+            own.name = U16(name);
+            own.category = u"Unfiled";
+            ok = own.SaveList();
+        }
+        Say((ok ? "A " : "F ") + name);
+        if (pauseUs > 0)
+            usleep(static_cast<useconds_t>(pauseUs));
+    }
+    return 0;
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 4)
+        return 64;
+    g_fd = std::atoi(argv[2]);
+    const std::string mode = argv[1];
+    if (mode == "store")
+        return RunStore(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);
+    if (mode == "registry")
+        return RunRegistry(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
+    if (mode == "edits" && argc >= 7)
+        return RunEdits(argv[3], std::atol(argv[4]), std::atol(argv[5]), static_cast<int32_t>(std::atol(argv[6])));
+    return 64;
+}

@@ -1,1 +1,601 @@
-// placeholder: replaced by its implementation
+#include "platform/ObjectStore.h"
+
+#include "platform/ObjectStoreConnection.h"
+#include "platform/ObjectStoreRecord.h"
+
+#include <algorithm>
+
+namespace ObjectStore
+{
+namespace detail
+{
+struct Row
+{
+    ObjectId oid = 0;
+    Key key;
+    std::string props;
+};
+
+// A handle's state. Rows are fetched a batch at a time and stay usable
+// while the connection's generation is unchanged; after any write the
+// cursor seeks again strictly after the (key, object id) it was on.
+struct Cursor
+{
+    enum Range
+    {
+        RangeAll,
+        RangeEqual
+    };
+
+    std::shared_ptr<Connection> conn;
+    std::shared_ptr<DbInfo> info;
+    int sort = -1;
+
+    bool hasCurrent = false;
+    ObjectId oid = 0;
+    Key key;
+
+    bool hasSeekKey = false;
+    Key seekKey;
+
+    std::vector<Row> rows;
+    size_t pos = 0;
+    uint64_t generation = 0;
+    Range range = RangeAll;
+    bool exhausted = false;
+    int batch = 8;
+
+    bool Fresh() const { return generation == conn->generation && pos < rows.size(); }
+    std::string KeyColumn() const { return sort < 0 ? "oid" : "k" + std::to_string(sort); }
+    sqlite3_stmt* Stmt(StmtKind kind);
+    bool Fetch(sqlite3_stmt* stmt, int limit, size_t& added);
+    bool Usable();
+    void SetCurrent(size_t index);
+    bool Refetch(Range newRange, bool first);
+    bool LoadProps(PropertyList& props);
+    std::vector<Key> KeysOf(const PropertyList& props) const;
+};
+
+// Steps a statement that returns no rows.
+bool StepDone(Connection& c, sqlite3_stmt* stmt, const char* what)
+{
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
+        return c.Fail(what);
+    return true;
+}
+
+bool ValidSortOrders(const std::vector<SortOrder>& sorts)
+{
+    if (sorts.size() > MaxSortOrders)
+        return false;
+    for (const SortOrder& s : sorts)
+    {
+        const uint16_t type = PropTypeOf(s.propId);
+        if (s.flags != 0 || (type != TypeInt16 && type != TypeInt32 && type != TypeString))
+            return false;
+    }
+    return true;
+}
+
+sqlite3_stmt* Cursor::Stmt(StmtKind kind)
+{
+    sqlite3_stmt*& slot = info->reads[size_t(sort + 1)][kind];
+    if (slot)
+        return slot;
+    const std::string k = KeyColumn(), t = info->table;
+    const std::string cols = "SELECT oid, " + k + ", props FROM " + t;
+    std::string sql;
+    switch (kind)
+    {
+    case StmtFirst:
+        sql = cols + " ORDER BY " + k + ", oid LIMIT ?3";
+        break;
+    case StmtEqualFrom:
+        sql = cols + " WHERE " + k + " = ?1 AND oid > ?2 ORDER BY oid LIMIT ?3";
+        break;
+    case StmtAfter:
+        sql = cols + " WHERE " + k + " > ?1 ORDER BY " + k + ", oid LIMIT ?3";
+        break;
+    default:
+        sql = "SELECT props FROM " + t + " WHERE oid = ?1";
+        break;
+    }
+    conn->PrepareInto(slot, sql);
+    return slot;
+}
+
+bool Cursor::Fetch(sqlite3_stmt* stmt, int limit, size_t& added)
+{
+    added = 0;
+    sqlite3_bind_int(stmt, 3, limit);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    {
+        Row row;
+        row.oid = sqlite3_column_int64(stmt, 0);
+        row.key = Key::FromColumn(stmt, 1);
+        const void* data = sqlite3_column_blob(stmt, 2);
+        row.props.assign(static_cast<const char*>(data), size_t(sqlite3_column_bytes(stmt, 2)));
+        rows.push_back(std::move(row));
+        ++added;
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
+        return conn->Fail("Cannot read the database");
+    return true;
+}
+
+bool Cursor::Usable()
+{
+    if (!conn)
+    {
+        SetLastError("The database is not open");
+        return false;
+    }
+    if (conn->broken)
+    {
+        SetLastError(conn->path + " is damaged");
+        return false;
+    }
+    return true;
+}
+
+void Cursor::SetCurrent(size_t index)
+{
+    pos = index;
+    hasCurrent = true;
+    oid = rows[index].oid;
+    key = rows[index].key;
+}
+
+// Fills the buffer from the start (first) or from just after the current
+// record, over every record or only those equal to the seek key.
+bool Cursor::Refetch(Range newRange, bool first)
+{
+    rows.clear();
+    pos = 0;
+    range = newRange;
+    generation = conn->generation;
+    batch = first ? 8 : std::min(batch * 2, 256);
+    size_t added = 0;
+    if (first && newRange == RangeAll)
+    {
+        sqlite3_stmt* stmt = Stmt(StmtFirst);
+        if (!stmt || !Fetch(stmt, batch, added))
+            return false;
+        exhausted = int(added) < batch;
+        return true;
+    }
+    const Key& from = first ? seekKey : key;
+    const ObjectId after = first ? 0 : oid;
+    if (sort >= 0)
+    {
+        sqlite3_stmt* stmt = Stmt(StmtEqualFrom);
+        if (!stmt)
+            return false;
+        from.Bind(stmt, 1);
+        sqlite3_bind_int64(stmt, 2, after);
+        if (!Fetch(stmt, batch, added))
+            return false;
+        if (newRange == RangeEqual || int(added) == batch)
+        {
+            exhausted = int(added) < batch;
+            return true;
+        }
+    }
+    sqlite3_stmt* stmt = Stmt(StmtAfter);
+    if (!stmt)
+        return false;
+    from.Bind(stmt, 1);
+    const int rest = batch - int(rows.size());
+    size_t more = 0;
+    if (!Fetch(stmt, rest, more))
+        return false;
+    exhausted = int(more) < rest;
+    return true;
+}
+
+bool Cursor::LoadProps(PropertyList& props)
+{
+    if (Fresh())
+    {
+        const Row& row = rows[pos];
+        if (!Decode(row.props.data(), row.props.size(), props))
+        {
+            SetLastError("A record is damaged");
+            return false;
+        }
+        return true;
+    }
+    sqlite3_stmt* stmt = Stmt(StmtByOid);
+    if (!stmt)
+        return false;
+    sqlite3_bind_int64(stmt, 1, oid);
+    const int rc = sqlite3_step(stmt);
+    bool ok = false;
+    if (rc == SQLITE_ROW)
+    {
+        ok = Decode(sqlite3_column_blob(stmt, 0), size_t(sqlite3_column_bytes(stmt, 0)), props);
+        if (!ok)
+            SetLastError("A record is damaged");
+    }
+    else if (rc == SQLITE_DONE)
+        SetLastError("The record was deleted");
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return conn->Fail("Cannot read the record");
+    return ok;
+}
+
+std::vector<Key> Cursor::KeysOf(const PropertyList& props) const
+{
+    std::vector<Key> keys;
+    for (const SortOrder& s : info->sortOrders)
+        keys.push_back(KeyOf(props, s.propId));
+    return keys;
+}
+}
+
+using detail::Connection;
+using detail::Cursor;
+using detail::SetLastError;
+using detail::StepDone;
+using detail::ValidSortOrders;
+
+const Property* FindProp(const PropertyList& props, uint16_t ident)
+{
+    for (const Property& p : props)
+    {
+        if (p.Ident() == ident)
+            return &p;
+    }
+    return nullptr;
+}
+
+bool DatabaseExists(const std::u16string& name)
+{
+    auto c = detail::Acquire();
+    return c && c->Find(name, true) != nullptr;
+}
+
+bool CreateDatabase(const std::u16string& name, uint32_t type, const std::vector<SortOrder>& sortOrders)
+{
+    if (name.empty() || !ValidSortOrders(sortOrders))
+    {
+        SetLastError("Invalid name or sort orders");
+        MarkTransactionFailed();
+        return false;
+    }
+    auto c = detail::Acquire();
+    return c && c->Create(name, type, sortOrders);
+}
+
+Database::Database() = default;
+Database::~Database() = default;
+Database::Database(Database&&) noexcept = default;
+Database& Database::operator=(Database&&) noexcept = default;
+
+bool Database::Open(const std::u16string& name, uint32_t sortPropId)
+{
+    m_cursor.reset();
+    auto c = detail::Acquire();
+    if (!c)
+        return false;
+    auto info = c->Find(name, false);
+    if (!info)
+        return false;
+    int sort = -1;
+    if (sortPropId != NoSortOrder)
+    {
+        const auto& orders = info->sortOrders;
+        auto it = std::find_if(orders.begin(), orders.end(), [&](const SortOrder& s) { return s.propId == sortPropId; });
+        if (it == orders.end())
+        {
+            SetLastError("The database has no such sort order");
+            return false;
+        }
+        sort = int(it - orders.begin());
+    }
+    m_cursor = std::make_unique<Cursor>();
+    m_cursor->conn = std::move(c);
+    m_cursor->info = std::move(info);
+    m_cursor->sort = sort;
+    return true;
+}
+
+bool Database::IsOpen() const
+{
+    return m_cursor != nullptr;
+}
+
+void Database::Close()
+{
+    m_cursor.reset();
+}
+
+bool Database::SeekFirst()
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    c.hasCurrent = false;
+    c.hasSeekKey = false;
+    if (!c.Refetch(Cursor::RangeAll, true) || c.rows.empty())
+        return false;
+    c.SetCurrent(0);
+    return true;
+}
+
+bool Database::SeekNext()
+{
+    if (!m_cursor || !m_cursor->Usable() || !m_cursor->hasCurrent)
+        return false;
+    Cursor& c = *m_cursor;
+    if (c.Fresh() && c.pos + 1 < c.rows.size())
+    {
+        c.SetCurrent(c.pos + 1);
+        return true;
+    }
+    if (c.Fresh() && c.range == Cursor::RangeAll && c.exhausted)
+    {
+        c.hasCurrent = false;
+        return false;
+    }
+    if (!c.Refetch(Cursor::RangeAll, false) || c.rows.empty())
+    {
+        c.hasCurrent = false;
+        return false;
+    }
+    c.SetCurrent(0);
+    return true;
+}
+
+bool Database::SeekValue(const Property& value)
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    c.hasCurrent = false;
+    if (c.sort < 0 || c.info->sortOrders[size_t(c.sort)].propId != value.id)
+    {
+        SetLastError("The value does not match the handle's sort order");
+        return false;
+    }
+    c.seekKey = detail::KeyOfValue(value);
+    c.hasSeekKey = true;
+    if (!c.Refetch(Cursor::RangeEqual, true) || c.rows.empty())
+        return false;
+    c.SetCurrent(0);
+    return true;
+}
+
+bool Database::SeekNextEqual()
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    if (!c.hasCurrent || !c.hasSeekKey || c.key != c.seekKey)
+        return false;
+    if (c.Fresh() && c.pos + 1 < c.rows.size())
+    {
+        if (c.rows[c.pos + 1].key != c.seekKey)
+        {
+            c.hasCurrent = false;
+            return false;
+        }
+        c.SetCurrent(c.pos + 1);
+        return true;
+    }
+    if (c.Fresh() && c.exhausted)
+    {
+        c.hasCurrent = false;
+        return false;
+    }
+    if (!c.Refetch(Cursor::RangeEqual, false) || c.rows.empty())
+    {
+        c.hasCurrent = false;
+        return false;
+    }
+    c.SetCurrent(0);
+    return true;
+}
+
+bool Database::Read(PropertyList& props)
+{
+    props.clear();
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    if (!m_cursor->hasCurrent)
+    {
+        SetLastError("No record is current");
+        return false;
+    }
+    return m_cursor->LoadProps(props);
+}
+
+bool Database::Read(const std::vector<uint32_t>& propIds, PropertyList& props)
+{
+    PropertyList all;
+    if (!Read(all))
+        return false;
+    for (Property& p : all)
+    {
+        if (std::find(propIds.begin(), propIds.end(), p.id) != propIds.end())
+            props.push_back(std::move(p));
+    }
+    return true;
+}
+
+bool Database::Write(const PropertyList& changes)
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    if (!c.hasCurrent || !detail::ValidProps(changes))
+    {
+        SetLastError(c.hasCurrent ? "Invalid properties" : "No record is current");
+        MarkTransactionFailed();
+        return false;
+    }
+    Connection& conn = *c.conn;
+    return detail::InTransaction(conn, [&] {
+        // Rows fetched inside this write transaction with no write since
+        // are current; anything older is read again.
+        PropertyList props;
+        if (!c.LoadProps(props))
+            return false;
+        detail::Merge(props, changes);
+        const std::vector<detail::Key> keys = c.KeysOf(props);
+        const int n = int(keys.size());
+        if (!c.info->update)
+        {
+            std::string sql = "UPDATE " + c.info->table + " SET ";
+            for (int i = 0; i < n; ++i)
+                sql += "k" + std::to_string(i) + " = ?" + std::to_string(i + 1) + ", ";
+            sql += "props = ?" + std::to_string(n + 1) + " WHERE oid = ?" + std::to_string(n + 2);
+            if (!conn.PrepareInto(c.info->update, sql))
+                return false;
+        }
+        sqlite3_stmt* stmt = c.info->update;
+        for (int i = 0; i < n; ++i)
+            keys[size_t(i)].Bind(stmt, i + 1);
+        const std::string blob = detail::Encode(props);
+        sqlite3_bind_blob(stmt, n + 1, blob.data(), int(blob.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(stmt, n + 2, c.oid);
+        ++conn.generation;
+        if (!StepDone(conn, stmt, "Cannot write the record"))
+            return false;
+        if (sqlite3_changes(conn.db) != 1)
+        {
+            SetLastError("The record was deleted");
+            return false;
+        }
+        return true;
+    });
+}
+
+bool Database::Add(const PropertyList& props, ObjectId* objectId)
+{
+    if (objectId)
+        *objectId = 0;
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    if (!detail::ValidProps(props))
+    {
+        SetLastError("Invalid properties");
+        MarkTransactionFailed();
+        return false;
+    }
+    Connection& conn = *c.conn;
+    return detail::InTransaction(conn, [&] {
+        const std::vector<detail::Key> keys = c.KeysOf(props);
+        const int n = int(keys.size());
+        if (!c.info->insert)
+        {
+            std::string cols, values;
+            for (int i = 0; i < n; ++i)
+            {
+                cols += "k" + std::to_string(i) + ", ";
+                values += "?" + std::to_string(i + 1) + ", ";
+            }
+            const std::string sql = "INSERT INTO " + c.info->table + "(" + cols + "props) VALUES(" + values + "?" +
+                                    std::to_string(n + 1) + ")";
+            if (!conn.PrepareInto(c.info->insert, sql))
+                return false;
+        }
+        sqlite3_stmt* stmt = c.info->insert;
+        for (int i = 0; i < n; ++i)
+            keys[size_t(i)].Bind(stmt, i + 1);
+        const std::string blob = detail::Encode(props);
+        sqlite3_bind_blob(stmt, n + 1, blob.data(), int(blob.size()), SQLITE_STATIC);
+        ++conn.generation;
+        if (!StepDone(conn, stmt, "Cannot add the record"))
+            return false;
+        if (objectId)
+            *objectId = sqlite3_last_insert_rowid(conn.db);
+        return true;
+    });
+}
+
+ObjectId Database::CurrentObjectId() const
+{
+    return m_cursor && m_cursor->hasCurrent ? m_cursor->oid : 0;
+}
+
+bool Database::Delete(ObjectId objectId)
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    Connection& conn = *c.conn;
+    return detail::InTransaction(conn, [&] {
+        if (!conn.PrepareInto(c.info->remove, "DELETE FROM " + c.info->table + " WHERE oid = ?1"))
+            return false;
+        sqlite3_bind_int64(c.info->remove, 1, objectId);
+        ++conn.generation;
+        if (!StepDone(conn, c.info->remove, "Cannot delete the record"))
+            return false;
+        if (sqlite3_changes(conn.db) != 1)
+        {
+            SetLastError("No record has that object id");
+            return false;
+        }
+        return true;
+    });
+}
+
+bool Database::Count(uint32_t& count)
+{
+    count = 0;
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    if (!c.conn->PrepareInto(c.info->count, "SELECT count(*) FROM " + c.info->table))
+        return false;
+    sqlite3_stmt* stmt = c.info->count;
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW)
+        count = uint32_t(sqlite3_column_int64(stmt, 0));
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_ROW)
+        return c.conn->Fail("Cannot count the records");
+    return true;
+}
+
+Transaction::Transaction() : m_connection(detail::Acquire())
+{
+    if (m_connection)
+    {
+        m_connection->Begin();
+        m_open = true;
+    }
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_connection->End(false);
+}
+
+bool Transaction::Commit()
+{
+    if (!m_open)
+        return false;
+    m_open = false;
+    return m_connection->End(true);
+}
+
+void Transaction::MarkFailed()
+{
+    if (m_open)
+        m_connection->txFailed = true;
+}
+
+bool Transaction::Failed() const
+{
+    return !m_open || m_connection->txFailed;
+}
+}

@@ -1,1 +1,120 @@
-// placeholder: replaced by its implementation
+#include "store/ListStore.h"
+#include "store/StoreDetail.h"
+
+#include <algorithm>
+#include <climits>
+
+using namespace StoreDetail;
+using ObjectStore::Property;
+using ObjectStore::PropertyList;
+
+bool ListRecord::LoadList(int32_t listId)
+{
+    if (listId == 0)
+        return Result(false);
+    ObjectStore::Database db;
+    PropertyList props;
+    if (!db.Open(ChecklistsDb, ListIdSort) || !db.SeekValue(Property::Int32(ListId, listId)) || !db.Read(props))
+        return Result(false);
+    ListFromProps(props, *this);
+    id = listId;
+    return true;
+}
+
+bool ListRecord::SaveList()
+{
+    PropertyList props{Property::String(ListCategory, category), Property::String(ListName, name),
+                       Property::Int16(ListPosition, position),   Property::Int16(ListItemCount, itemCount),
+                       Property::Int16(ListUnchecked, uncheckedCount), Property::String(ListNote, note)};
+    // The lookup and the write form one transaction, so no other instance
+    // can add the same id in between.
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!db.Open(ChecklistsDb, ListIdSort))
+        return Result(false);
+    if (db.SeekValue(Property::Int32(ListId, id)))
+        return Result(db.Write(props) && tx.Commit());
+
+    const int32_t oldId = id;
+    if (id == 0)
+        id = NewId(db);
+    props.push_back(Property::Int32(ListId, id));
+    if (id != 0 && db.Add(props) && tx.Commit())
+        return true;
+    id = oldId;
+    return Result(false);
+}
+
+bool ListRecord::DeleteListById(int32_t listId)
+{
+    if (listId == 0)
+        return Result(false);
+    ObjectStore::Database db;
+    if (!db.Open(ChecklistsDb, ListIdSort) || !db.SeekValue(Property::Int32(ListId, listId)))
+        return Result(false);
+    const ObjectStore::ObjectId oid = db.CurrentObjectId();
+    return Result(oid != 0 && db.Delete(oid));
+}
+
+bool ListRecord::DeleteList()
+{
+    return DeleteListById(id);
+}
+
+bool ListArray::LoadLists(const std::u16string& category)
+{
+    const bool every = category.empty() || category == u"All";
+    ObjectStore::Database db;
+    uint32_t count = 0;
+    if (!db.Open(ChecklistsDb, ListPositionSort) || !db.Count(count))
+        return Result(false);
+    totalCount = int16_t(std::min<uint32_t>(count, INT16_MAX));
+    clear();
+    // The scan reads each whole record at once; ids are unique, so this is
+    // what loading each one again by its id would give.
+    for (bool more = db.SeekFirst(); more; more = db.SeekNext())
+    {
+        PropertyList props;
+        if (!db.Read(props))
+            continue;
+        if (!every && TextOf(props, ListCategory) != category)
+            continue;
+        ListRecord record;
+        ListFromProps(props, record);
+        record.id = NumberOf(props, ListId);
+        push_back(std::move(record));
+    }
+    std::stable_sort(begin(), end(), [](const ListRecord& a, const ListRecord& b) { return a.position < b.position; });
+    return true;
+}
+
+namespace
+{
+// Rewrites positions 0..n-1 in array order and saves every entry, as one
+// change. Failed saves are not reported.
+void SavePositions(ListArray& lists)
+{
+    ListStore::Transaction tx;
+    for (size_t i = 0; i < lists.size(); ++i)
+    {
+        lists[i].position = int16_t(i);
+        lists[i].SaveList();
+    }
+    tx.Commit();
+}
+}
+
+bool ListArray::SortListsByName()
+{
+    std::stable_sort(begin(), end(), [](const ListRecord& a, const ListRecord& b) { return a.name < b.name; });
+    SavePositions(*this);
+    return true;
+}
+
+bool ListArray::SortListsByItemsLeft()
+{
+    std::stable_sort(begin(), end(),
+                     [](const ListRecord& a, const ListRecord& b) { return a.uncheckedCount > b.uncheckedCount; });
+    SavePositions(*this);
+    return true;
+}

@@ -1,1 +1,125 @@
-// placeholder: replaced by its implementation
+#include "store/ListStore.h"
+#include "store/StoreDetail.h"
+
+#include <algorithm>
+
+using namespace StoreDetail;
+using ObjectStore::Property;
+using ObjectStore::PropertyList;
+
+bool ItemRecord::LoadItem(int32_t itemId)
+{
+    ObjectStore::Database db;
+    PropertyList props;
+    if (!db.Open(ItemsDb, ItemIdSort) || !db.SeekValue(Property::Int32(ItemId, itemId)) || !db.Read(props))
+        return Result(false);
+    ItemFromProps(props, *this);
+    id = itemId;
+    return true;
+}
+
+bool ItemRecord::SaveItem()
+{
+    if (listId == 0)
+    {
+        ShowMessage(u"The checklist ID was not set Ixel!", u"");
+        return Result(false);
+    }
+    PropertyList props{Property::Int16(ItemChecked, checked), Property::String(ItemDetails, details),
+                       Property::String(ItemName, name), Property::Int16(ItemPosition, position),
+                       Property::Int16(ItemPriority, priority)};
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemIdSort))
+        return Result(false);
+    // An existing record keeps the checklist it was added to.
+    if (db.SeekValue(Property::Int32(ItemId, id)))
+        return Result(db.Write(props) && tx.Commit());
+
+    const int32_t oldId = id;
+    if (id == 0)
+        id = NewId(db);
+    props.push_back(Property::Int32(ItemListId, listId));
+    props.push_back(Property::Int32(ItemId, id));
+    if (id != 0 && db.Add(props) && tx.Commit())
+        return true;
+    id = oldId;
+    return Result(false);
+}
+
+bool ItemRecord::DeleteItemById(int32_t itemId)
+{
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemIdSort) || !db.SeekValue(Property::Int32(ItemId, itemId)))
+        return Result(false);
+    const ObjectStore::ObjectId oid = db.CurrentObjectId();
+    return Result(oid != 0 && db.Delete(oid));
+}
+
+bool ItemRecord::DeleteItem()
+{
+    return DeleteItemById(id);
+}
+
+bool ListRecord::LoadItems(ItemFilter filter)
+{
+    items.clear();
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemListIdSort))
+        return Result(false);
+    // Each record is read whole from this scan; ids are unique, so this is
+    // what loading each one again by its id would give.
+    for (bool more = db.SeekValue(Property::Int32(ItemListId, id)); more; more = db.SeekNextEqual())
+    {
+        PropertyList props;
+        if (!db.Read(props))
+            continue;
+        ItemRecord item;
+        ItemFromProps(props, item);
+        item.id = NumberOf(props, ItemId);
+        const bool isChecked = item.checked != 0;
+        if ((filter == FilterChecked && !isChecked) || (filter == FilterUnchecked && isChecked))
+            continue;
+        items.push_back(std::move(item));
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ItemRecord& a, const ItemRecord& b) { return a.position < b.position; });
+    return true;
+}
+
+bool ListRecord::LoadItemsSorted(int order)
+{
+    LoadItems(FilterAll);
+    if (order == 1)
+        SortItemsByName();
+    else if (order == 2)
+        SortItemsByPriority();
+    return true;
+}
+
+namespace
+{
+void SaveItemPositions(ItemArray& items)
+{
+    ListStore::Transaction tx;
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        items[i].position = int16_t(i);
+        items[i].SaveItem();
+    }
+    tx.Commit();
+}
+}
+
+void ListRecord::SortItemsByName()
+{
+    std::stable_sort(items.begin(), items.end(), [](const ItemRecord& a, const ItemRecord& b) { return a.name < b.name; });
+    SaveItemPositions(items);
+}
+
+void ListRecord::SortItemsByPriority()
+{
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ItemRecord& a, const ItemRecord& b) { return a.priority < b.priority; });
+    SaveItemPositions(items);
+}

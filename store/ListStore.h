@@ -6,8 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace ObjectStore
+{
+class Transaction;
+}
 
 /// Which items LoadItems keeps. Any other value behaves as FilterAll.
 enum ItemFilter : int
@@ -110,7 +116,13 @@ public:
 
 private:
     bool m_active = false;
+    std::unique_ptr<ObjectStore::Transaction> m_transaction;
 };
+
+/// Why the last store operation failed, for the user ("" after none).
+std::u16string LastError();
+/// True when the store can only be read (read-only file or folder).
+bool IsReadOnly();
 
 // The compound changes of the program, each atomic.
 

@@ -1,0 +1,217 @@
+#include "platform/ObjectStoreRecord.h"
+
+#include <cstring>
+#include <set>
+
+namespace ObjectStore::detail
+{
+namespace
+{
+void Put16(std::string& out, uint16_t v)
+{
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
+}
+
+void Put32(std::string& out, uint32_t v)
+{
+    Put16(out, uint16_t(v & 0xFFFF));
+    Put16(out, uint16_t(v >> 16));
+}
+
+struct Reader
+{
+    const unsigned char* p;
+    const unsigned char* end;
+
+    bool Get16(uint16_t& v)
+    {
+        if (end - p < 2)
+            return false;
+        v = uint16_t(p[0] | (p[1] << 8));
+        p += 2;
+        return true;
+    }
+    bool Get32(uint32_t& v)
+    {
+        uint16_t lo, hi;
+        if (!Get16(lo) || !Get16(hi))
+            return false;
+        v = lo | (uint32_t(hi) << 16);
+        return true;
+    }
+};
+}
+
+void Key::Bind(sqlite3_stmt* stmt, int index) const
+{
+    if (isInt)
+        sqlite3_bind_int64(stmt, index, number);
+    else
+        sqlite3_bind_blob(stmt, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
+Key Key::FromColumn(sqlite3_stmt* stmt, int column)
+{
+    Key key;
+    if (sqlite3_column_type(stmt, column) == SQLITE_INTEGER)
+    {
+        key.isInt = true;
+        key.number = sqlite3_column_int64(stmt, column);
+    }
+    else
+    {
+        const void* data = sqlite3_column_blob(stmt, column);
+        key.bytes.assign(static_cast<const char*>(data), size_t(sqlite3_column_bytes(stmt, column)));
+    }
+    return key;
+}
+
+Key KeyOfValue(const Property& value)
+{
+    Key key;
+    if (value.Type() == TypeString)
+    {
+        key.bytes.reserve(1 + value.text.size() * 2);
+        key.bytes.push_back('\0');
+        for (char16_t c : value.text)
+        {
+            key.bytes.push_back(char(c >> 8));
+            key.bytes.push_back(char(c & 0xFF));
+        }
+    }
+    else
+    {
+        key.isInt = true;
+        key.number = value.Type() == TypeInt16 ? int16_t(value.number) : value.number;
+    }
+    return key;
+}
+
+Key KeyOf(const PropertyList& props, uint32_t propId)
+{
+    for (const Property& p : props)
+    {
+        if (p.id == propId)
+            return KeyOfValue(p);
+    }
+    return Key::Missing();
+}
+
+bool ValidProps(const PropertyList& props)
+{
+    std::set<uint16_t> idents;
+    for (const Property& p : props)
+    {
+        const uint16_t type = p.Type();
+        if (type != TypeInt16 && type != TypeInt32 && type != TypeString)
+            return false;
+        if (type == TypeInt16 && (p.number < INT16_MIN || p.number > INT16_MAX))
+            return false;
+        if (!idents.insert(p.Ident()).second)
+            return false;
+    }
+    return true;
+}
+
+std::string Encode(const PropertyList& props)
+{
+    std::string out;
+    size_t size = 2;
+    for (const Property& p : props)
+        size += 8 + p.text.size() * 2;
+    out.reserve(size);
+    Put16(out, uint16_t(props.size()));
+    for (const Property& p : props)
+    {
+        Put32(out, p.id);
+        switch (p.Type())
+        {
+        case TypeInt16:
+            Put16(out, uint16_t(int16_t(p.number)));
+            break;
+        case TypeInt32:
+            Put32(out, uint32_t(p.number));
+            break;
+        default:
+            Put32(out, uint32_t(p.text.size()));
+            for (char16_t c : p.text)
+                Put16(out, uint16_t(c));
+            break;
+        }
+    }
+    return out;
+}
+
+bool Decode(const void* data, size_t size, PropertyList& props)
+{
+    props.clear();
+    Reader r{static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size};
+    if (!data)
+        return false;
+    uint16_t count;
+    if (!r.Get16(count))
+        return false;
+    props.reserve(count);
+    for (uint16_t i = 0; i < count; ++i)
+    {
+        Property p;
+        if (!r.Get32(p.id))
+            return false;
+        switch (p.Type())
+        {
+        case TypeInt16:
+        {
+            uint16_t v;
+            if (!r.Get16(v))
+                return false;
+            p.number = int16_t(v);
+            break;
+        }
+        case TypeInt32:
+        {
+            uint32_t v;
+            if (!r.Get32(v))
+                return false;
+            p.number = int32_t(v);
+            break;
+        }
+        case TypeString:
+        {
+            uint32_t len;
+            if (!r.Get32(len) || size_t(r.end - r.p) / 2 < len)
+                return false;
+            p.text.resize(len);
+            for (uint32_t k = 0; k < len; ++k)
+                p.text[k] = char16_t(r.p[2 * k] | (r.p[2 * k + 1] << 8));
+            r.p += 2 * size_t(len);
+            break;
+        }
+        default:
+            return false;
+        }
+        props.push_back(std::move(p));
+    }
+    return r.p == r.end;
+}
+
+void Merge(PropertyList& props, const PropertyList& changes)
+{
+    for (const Property& change : changes)
+    {
+        bool replaced = false;
+        for (Property& p : props)
+        {
+            // A property is replaced by ident, even when its type changes.
+            if (p.Ident() == change.Ident())
+            {
+                p = change;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            props.push_back(change);
+    }
+}
+}

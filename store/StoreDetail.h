@@ -1,0 +1,57 @@
+#ifndef TALLYARD_STORE_STOREDETAIL_H
+#define TALLYARD_STORE_STOREDETAIL_H
+
+// Database names, property idents and helpers shared by the store's files.
+
+#include "platform/ObjectStore.h"
+#include "store/ListStore.h"
+
+#include <string>
+
+namespace StoreDetail
+{
+inline const std::u16string CategoriesDb = u"KvTyCategories";
+inline const std::u16string ChecklistsDb = u"KvTyChecklists";
+inline const std::u16string ItemsDb = u"KvTyItems";
+
+using ObjectStore::MakePropId;
+using ObjectStore::TypeInt16;
+using ObjectStore::TypeInt32;
+using ObjectStore::TypeString;
+
+// Categories: name, order.
+constexpr uint16_t CatName = 0, CatOrder = 1;
+constexpr uint32_t CatOrderSort = MakePropId(CatOrder, TypeInt16);
+
+// Checklists: id, name, category, position, itemCount, uncheckedCount, note.
+constexpr uint16_t ListId = 0, ListName = 1, ListCategory = 2, ListPosition = 3, ListItemCount = 4,
+                   ListUnchecked = 5, ListNote = 6;
+constexpr uint32_t ListPositionSort = MakePropId(ListPosition, TypeInt16);
+constexpr uint32_t ListIdSort = MakePropId(ListId, TypeInt32);
+
+// Items: id, listId, name, details, priority, position, checked.
+constexpr uint16_t ItemId = 0, ItemListId = 1, ItemName = 2, ItemDetails = 3, ItemPriority = 4, ItemPosition = 5,
+                   ItemChecked = 6;
+constexpr uint32_t ItemIdSort = MakePropId(ItemId, TypeInt32);
+constexpr uint32_t ItemListIdSort = MakePropId(ItemListId, TypeInt32);
+
+/// Passes `ok` through; a failure marks the transaction in progress failed.
+bool Result(bool ok);
+
+int32_t NumberOf(const ObjectStore::PropertyList& props, uint16_t ident);
+std::u16string TextOf(const ObjectStore::PropertyList& props, uint16_t ident);
+
+void ListFromProps(const ObjectStore::PropertyList& props, ListRecord& list);
+void ItemFromProps(const ObjectStore::PropertyList& props, ItemRecord& item);
+
+/// A random id that no record of the handle's database (opened on its id
+/// sort order, ident 0) carries yet; 0 when none could be found.
+int32_t NewId(ObjectStore::Database& byId);
+
+/// Shows a message through the installed hook.
+void ShowMessage(const std::u16string& text, const std::u16string& caption);
+
+std::u16string FromUtf8(const std::string& text);
+}
+
+#endif

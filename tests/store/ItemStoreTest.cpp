@@ -1,0 +1,184 @@
+// Loading, saving, deleting, filtering and sorting items.
+
+#include "tests/store/StoreTestSupport.h"
+
+using Names = std::vector<std::u16string>;
+
+namespace
+{
+class ItemStoreTest : public StoreTest
+{
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        list = SaveNewList(u"List", u"Personal");
+    }
+
+    ItemRecord Save(const std::u16string& name, int16_t position, int16_t checked = 0, int16_t priority = 3)
+    {
+        ItemRecord item;
+        item.listId = list.id;
+        item.name = name;
+        item.position = position;
+        item.checked = checked;
+        item.priority = priority;
+        EXPECT_TRUE(item.SaveItem());
+        return item;
+    }
+    Names Loaded(ItemFilter filter = FilterAll)
+    {
+        ListRecord l;
+        l.id = list.id;
+        EXPECT_TRUE(l.LoadItems(filter));
+        return Map(l.items, [](const ItemRecord& i) { return i.name; });
+    }
+
+    ListRecord list;
+};
+
+TEST_F(ItemStoreTest, SaveAndLoadRoundTrip)
+{
+    ItemRecord item = Save(u"Milk", 4, 1, 5);
+    EXPECT_NE(0, item.id);
+    item.details = u"2 litres\nskimmed \u05D7\u05DC\u05D1";
+    ASSERT_TRUE(item.SaveItem());
+    EXPECT_EQ(1u, Items());
+
+    ItemRecord loaded;
+    ASSERT_TRUE(loaded.LoadItem(item.id));
+    EXPECT_EQ(item.id, loaded.id);
+    EXPECT_EQ(list.id, loaded.listId);
+    EXPECT_EQ(u"Milk", loaded.name);
+    EXPECT_EQ(item.details, loaded.details);
+    EXPECT_EQ(4, loaded.position);
+    EXPECT_EQ(1, loaded.checked);
+    EXPECT_EQ(5, loaded.priority);
+
+    ItemRecord untouched;
+    untouched.name = u"keep";
+    EXPECT_FALSE(untouched.LoadItem(0));
+    EXPECT_FALSE(untouched.LoadItem(item.id + 1));
+    EXPECT_EQ(u"keep", untouched.name);
+}
+
+TEST_F(ItemStoreTest, ExistingItemKeepsItsChecklist)
+{
+    ItemRecord item = Save(u"a", 0);
+    item.listId = list.id + 1;
+    item.name = u"renamed";
+    ASSERT_TRUE(item.SaveItem());
+    ItemRecord loaded;
+    ASSERT_TRUE(loaded.LoadItem(item.id));
+    EXPECT_EQ(list.id, loaded.listId);
+    EXPECT_EQ(u"renamed", loaded.name);
+}
+
+TEST_F(ItemStoreTest, UnknownIdIsAddedUnderThatId)
+{
+    ItemRecord item;
+    item.id = 99;
+    item.listId = list.id;
+    ASSERT_TRUE(item.SaveItem());
+    EXPECT_EQ(99, item.id);
+    EXPECT_TRUE(ItemRecord().LoadItem(99));
+}
+
+TEST_F(ItemStoreTest, ItemWithoutChecklistIsRefusedWithOneMessage)
+{
+    ItemRecord item;
+    item.name = u"orphan";
+    EXPECT_FALSE(item.SaveItem());
+    EXPECT_EQ(0, item.id);
+    ASSERT_EQ(1u, messages.size());
+    EXPECT_EQ(u"The checklist ID was not set Ixel!", messages[0].first);
+    EXPECT_EQ(u"", messages[0].second);
+    EXPECT_EQ(0u, Items());
+}
+
+TEST_F(ItemStoreTest, DeleteById)
+{
+    ItemRecord a = Save(u"a", 0);
+    ItemRecord b = Save(u"b", 1);
+    EXPECT_TRUE(a.DeleteItem());
+    EXPECT_FALSE(a.DeleteItem());
+    EXPECT_FALSE(ItemRecord::DeleteItemById(0));
+    EXPECT_EQ((Names{u"b"}), Loaded());
+    EXPECT_TRUE(ItemRecord::DeleteItemById(b.id));
+    EXPECT_EQ(0u, Items());
+}
+
+TEST_F(ItemStoreTest, LoadOrdersByPositionStably)
+{
+    Save(u"three", 3);
+    Save(u"one", 1);
+    Save(u"two-a", 2);
+    Save(u"two-b", 2);
+    ListRecord other = SaveNewList(u"Other", u"Personal");
+    ItemRecord stranger;
+    stranger.listId = other.id;
+    stranger.name = u"stranger";
+    ASSERT_TRUE(stranger.SaveItem());
+    EXPECT_EQ((Names{u"one", u"two-a", u"two-b", u"three"}), Loaded());
+}
+
+TEST_F(ItemStoreTest, FiltersAndOutOfRangeFilterLoadsAll)
+{
+    Save(u"open", 0, 0);
+    Save(u"done", 1, 1);
+    Save(u"odd", 2, 2); // any non-zero value counts as checked
+    EXPECT_EQ((Names{u"done", u"odd"}), Loaded(FilterChecked));
+    EXPECT_EQ((Names{u"open"}), Loaded(FilterUnchecked));
+    EXPECT_EQ((Names{u"open", u"done", u"odd"}), Loaded(static_cast<ItemFilter>(7)));
+    EXPECT_EQ((Names{u"open", u"done", u"odd"}), Loaded(static_cast<ItemFilter>(-1)));
+}
+
+TEST_F(ItemStoreTest, CheckedFilterOnUncheckedListIsEmpty)
+{
+    Save(u"a", 0);
+    ListRecord l;
+    l.id = list.id;
+    l.items.push_back(ItemRecord{});
+    EXPECT_TRUE(l.LoadItems(FilterChecked));
+    EXPECT_TRUE(l.items.empty());
+}
+
+TEST_F(ItemStoreTest, SortByPriorityIsStableAndStoresPositions)
+{
+    Save(u"p3a", 0, 0, 3);
+    Save(u"p1", 1, 0, 1);
+    Save(u"p3b", 2, 0, 3);
+    Save(u"p2", 3, 0, 2);
+    ASSERT_TRUE(list.LoadItemsSorted(2));
+    EXPECT_EQ((Names{u"p1", u"p2", u"p3a", u"p3b"}), Map(list.items, [](const ItemRecord& i) { return i.name; }));
+    ListRecord stored;
+    stored.id = list.id;
+    ASSERT_TRUE(stored.LoadItems(FilterAll));
+    EXPECT_EQ((Names{u"p1", u"p2", u"p3a", u"p3b"}), Map(stored.items, [](const ItemRecord& i) { return i.name; }));
+    EXPECT_EQ((std::vector<int16_t>{0, 1, 2, 3}), Map(stored.items, [](const ItemRecord& i) { return i.position; }));
+}
+
+TEST_F(ItemStoreTest, SortByNameUsesCodeUnits)
+{
+    Save(u"beta", 0);
+    Save(u"Zulu", 1);
+    Save(u"alpha", 2);
+    ASSERT_TRUE(list.LoadItemsSorted(1));
+    EXPECT_EQ((Names{u"Zulu", u"alpha", u"beta"}), Loaded());
+}
+
+TEST_F(ItemStoreTest, KeepingPositionsSavesNothing)
+{
+    Save(u"b", 9);
+    Save(u"a", 5);
+    ASSERT_TRUE(list.LoadItemsSorted(0));
+    EXPECT_EQ((Names{u"a", u"b"}), Map(list.items, [](const ItemRecord& i) { return i.name; }));
+    ListRecord stored;
+    stored.id = list.id;
+    ASSERT_TRUE(stored.LoadItems(FilterAll));
+    EXPECT_EQ((std::vector<int16_t>{5, 9}), Map(stored.items, [](const ItemRecord& i) { return i.position; }));
+    ASSERT_TRUE(list.LoadItemsSorted(42));
+    ASSERT_TRUE(stored.LoadItems(FilterAll));
+    EXPECT_EQ((std::vector<int16_t>{5, 9}), Map(stored.items, [](const ItemRecord& i) { return i.position; }));
+}
+}

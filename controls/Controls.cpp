@@ -35,11 +35,13 @@ void RegisterControlXrcHandlers()
         return;
     registered = true;
 
-    // XRC creates the subclasses by name; naming their class information
-    // here keeps the linker from dropping them from the static library.
+    // XRC creates the subclasses by name; reading their class information
+    // here keeps the linker from dropping them from the static library (an
+    // unread table is optimised away, and the classes with it).
     static const wxClassInfo* const subclasses[] = {wxCLASSINFO(CSipEdit), wxCLASSINFO(CGestureListCtrl),
                                                      wxCLASSINFO(CTitleBar)};
-    (void)subclasses;
+    for (const wxClassInfo* info : subclasses)
+        wxCHECK_RET(info->IsDynamic(), "XRC class without a default constructor");
 
     CTitleBar::InitSharedColours();
     wxXmlResource::Get()->AddHandler(new CTitleBarXmlHandler);

@@ -102,6 +102,16 @@ wxBitmapBundle SvgBundle(const char* file, const wxSize& size)
     return wxBitmapBundle::FromSVG(reinterpret_cast<const char*>(f->data), size);
 }
 
+wxAssertHandler_t s_previousAssertHandler = nullptr;
+
+void FilterAsserts(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    if (Resources::IsHarmlessAssert(file, line, func, cond, msg))
+        return;
+    if (s_previousAssertHandler)
+        s_previousAssertHandler(file, line, func, cond, msg);
+}
+
 void RegisterIds()
 {
 #define TALLYARD_REGISTER_ID(name, value) wxXmlResource::GetXRCID(#name, value);
@@ -124,6 +134,7 @@ bool Init()
 
     // Ids first: the first lookup of a name fixes its number.
     RegisterIds();
+    s_previousAssertHandler = wxSetAssertHandler(FilterAsserts);
 
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
@@ -186,6 +197,14 @@ wxIconBundle AppIcons()
         icons.AddIcon(icon);
     }
     return icons;
+}
+
+bool IsHarmlessAssert(const wxString&, int, const wxString& func, const wxString&, const wxString& msg)
+{
+    // Menu items warn about ids above 0x7FFF, a limit of 16-bit menu
+    // messages elsewhere; GTK keeps the whole int, and the command numbers
+    // are fixed.
+    return func == "wxMenuItemBase" && msg == "invalid itemid value";
 }
 
 wxString String(int id)

@@ -27,6 +27,13 @@ wxBitmapBundle AppIcon();
 /// The program's icon at the usual window-icon sizes, for SetIcons().
 wxIconBundle AppIcons();
 
+/// True for wx assertions that the program's fixed ids trip without harm
+/// (menu items with command numbers above 0x7FFF). Init() installs an
+/// assert handler that drops these and passes every other one on; a later
+/// handler should ask this too.
+bool IsHarmlessAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                      const wxString& msg);
+
 /// A string-table entry (IDS_ ids and 128), empty when unknown.
 wxString String(int id);
 }

@@ -17,6 +17,8 @@ const wxString CAboutDlg::VersionText = "1.0";
 CAboutDlg::CAboutDlg(wxWindow* parent)
 {
     wxXmlResource::Get()->LoadDialog(this, parent, "CAboutDlg");
+    // The template's size was converted before its own font was applied.
+    SetClientSize(ConvertDialogToPixels(wxSize(160, 223)));
     if (wxWindow* version = FindWindow(IDC_VERSION))
         version->SetValidator(wxGenericValidator(&m_version));
     SetEscapeId(wxID_OK);

@@ -6,7 +6,10 @@
 
 #include <wx/app.h>
 #include <wx/dcclient.h>
+#include <wx/evtloop.h>
 #include <wx/stopwatch.h>
+
+#include <memory>
 
 wxBEGIN_EVENT_TABLE(CStartupSplash::Window, wxFrame)
     EVT_PAINT      (CStartupSplash::Window::OnPaint)
@@ -77,17 +80,28 @@ bool CStartupSplash::Window::Create(wxWindow* parent)
 }
 
 // The frame goes on building itself before the message loop runs, so the
-// picture is put on screen here: paint and size events only, no input or timers.
+// picture is put on screen here: paint and size events only, no input or
+// timers (those wait for the loop). Start-up has no loop yet: lend one.
 void CStartupSplash::Window::PaintNow()
 {
     Update();
+    std::unique_ptr<wxGUIEventLoop> lent;
+    std::unique_ptr<wxEventLoopActivator> activation;
+    if (!wxEventLoopBase::GetActive())
+    {
+        lent = std::make_unique<wxGUIEventLoop>();
+        activation = std::make_unique<wxEventLoopActivator>(lent.get());
+    }
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
     wxStopWatch sw;
     while (!m_painted && sw.Time() < 500)
     {
-        wxTheApp->SafeYieldFor(this, wxEVT_CATEGORY_UI);
+        loop->YieldFor(wxEVT_CATEGORY_UI);
         if (!m_painted)
             wxMilliSleep(5);
     }
+    // The toolkit hands the painted frame to the display after the handler.
+    loop->YieldFor(wxEVT_CATEGORY_UI);
 }
 
 void CStartupSplash::Window::Hide()

@@ -138,7 +138,7 @@ TEST(ResourceBitmaps, TitleButtonsAreDiscsOnWhite)
     // Each disc is dark blue at its rim and carries a white symbol near its centre.
     for (int left : {0, 24, 48})
     {
-        const int x = left + 2, y = 8;
+        const int x = left + 1, y = 8;
         EXPECT_LT(img.GetRed(x, y), 80) << left;
         EXPECT_GT(img.GetBlue(x, y), img.GetRed(x, y) + 40) << left;
         int white = 0;

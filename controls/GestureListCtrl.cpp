@@ -176,8 +176,8 @@ void CGestureListCtrl::OnContextMenu(wxContextMenuEvent& event)
         event.Skip();
         return;
     }
-    const wxPoint mainPoint(rect.x + std::min(rect.width / 2, FromDIP(24)), rect.y + rect.height / 2);
-    m_pressPoint = MainToClient(mainPoint);
+    // The row's rectangle is already in the list's client coordinates.
+    m_pressPoint = wxPoint(rect.x + std::min(rect.width / 2, FromDIP(24)), rect.y + rect.height / 2);
     OnContextGesture();
 }
 

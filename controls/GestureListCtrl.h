@@ -22,9 +22,10 @@ wxDECLARE_EVENT(wxEVT_LIST_CONTEXTMENU_REQUEST, wxCommandEvent);
 /// context-menu request to its parent, after selecting and focusing the row
 /// under the press. In XRC: a wxListCtrl with subclass="CGestureListCtrl".
 ///
-/// Coordinates: m_pressPoint and HitTestClient() use the list's client
-/// coordinates (header included). The list's own HitTest() and the points of
-/// wxListEvent use the coordinates of the rows' window, GetMainWindow().
+/// Coordinates: m_pressPoint, HitTestClient() and GetItemRect() use the list's
+/// client coordinates (header included). The list's own HitTest(), mouse
+/// events and the points of wxListEvent use the coordinates of the rows'
+/// window, GetMainWindow(); MainToClient() converts.
 class CGestureListCtrl : public wxListCtrl
 {
 public:

@@ -135,6 +135,38 @@ wxSize CTitleBar::DoGetBestSize() const
     return wxSize(GetParent() ? GetParent()->GetClientSize().x : FromDIP(240), height);
 }
 
+void CTitleBar::DrawStrip(wxDC& dc, const wxSize& size) const
+{
+    dc.SetBackground(wxBrush(s_backColor));
+    dc.Clear();
+    dc.SetFont(s_titleFont);
+    dc.SetTextForeground(s_textColor);
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    // Left-aligned from the top, never wrapped: a long title is cut at the
+    // right edge and runs under the discs.
+    dc.DrawText(GetLabel(), FromDIP(kTextIndent), 0);
+    // A filled row rather than a line: the toolkit's lines are anti-aliased
+    // at their ends.
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(*wxBLACK_BRUSH);
+    dc.DrawRectangle(0, size.y - 1, size.x, 1);
+}
+
+void CTitleBar::DrawButtons(wxDC& dc, const wxSize& size) const
+{
+    const wxBitmap buttons =
+        s_titleButtonsBundle.IsOk() ? s_titleButtonsBundle.GetBitmapFor(this) : s_titleButtons;
+    if (buttons.IsOk())
+        dc.DrawBitmap(buttons, size.x - FromDIP(kButtonsLeft), FromDIP(kButtonsTop), true);
+}
+
+void CTitleBar::Draw(wxDC& dc) const
+{
+    const wxSize size = GetClientSize();
+    DrawStrip(dc, size);
+    DrawButtons(dc, size);
+}
+
 void CTitleBar::OnPaint(wxPaintEvent& WXUNUSED(event))
 {
     wxPaintDC dc(this);
@@ -142,28 +174,16 @@ void CTitleBar::OnPaint(wxPaintEvent& WXUNUSED(event))
     if (size.x <= 0 || size.y <= 0)
         return;
 
+    // Everything but the discs is drawn off-screen and copied in one go.
     {
         wxBitmap image;
         image.CreateWithDIPSize(size, dc.GetContentScaleFactor());
         wxMemoryDC mem(image);
-        mem.SetBackground(wxBrush(s_backColor));
-        mem.Clear();
-        mem.SetFont(s_titleFont);
-        mem.SetTextForeground(s_textColor);
-        mem.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-        // Left-aligned from the top, never wrapped: a long title is cut at
-        // the right edge and runs under the discs.
-        mem.DrawText(GetLabel(), FromDIP(kTextIndent), 0);
-        mem.SetPen(wxPen(*wxBLACK, 1));
-        mem.DrawLine(0, size.y - 1, size.x, size.y - 1);
+        DrawStrip(mem, size);
         mem.SelectObject(wxNullBitmap);
         dc.DrawBitmap(image, 0, 0);
     }
-
-    // The discs go straight to the screen over the image, as on the device.
-    wxBitmap buttons = s_titleButtonsBundle.IsOk() ? s_titleButtonsBundle.GetBitmapFor(this) : s_titleButtons;
-    if (buttons.IsOk())
-        dc.DrawBitmap(buttons, size.x - FromDIP(kButtonsLeft), FromDIP(kButtonsTop), true);
+    DrawButtons(dc, size);
 }
 
 void CTitleBar::OnLButtonDown(wxMouseEvent& event)
@@ -185,7 +205,8 @@ void CTitleBar::OnLButtonDown(wxMouseEvent& event)
     }
     else if (parent && inArea(kHelpLeft))
     {
-        wxHelpEvent help(wxEVT_HELP, parent->GetId(), ClientToScreen(p), wxHelpEvent::Origin_HelpButton);
+        const wxPoint where = IsShownOnScreen() ? ClientToScreen(p) : wxDefaultPosition;
+        wxHelpEvent help(wxEVT_HELP, parent->GetId(), where, wxHelpEvent::Origin_HelpButton);
         help.SetEventObject(parent);
         parent->ProcessWindowEvent(help);
     }

@@ -4,6 +4,7 @@
 #include <wx/bitmap.h>
 #include <wx/bmpbndl.h>
 #include <wx/colour.h>
+#include <wx/dc.h>
 #include <wx/font.h>
 #include <wx/window.h>
 
@@ -32,6 +33,9 @@ public:
     /// change of the system colours while the program runs shows nowhere.
     static void InitSharedColours();
 
+    /// Draws the whole strip at the window's client size into `dc`.
+    void Draw(wxDC& dc) const;
+
     static wxFont s_titleFont;
     static wxBitmap s_titleButtons;
     static wxColour s_backColor;
@@ -43,6 +47,8 @@ protected:
 private:
     static void InitSharedObjects();
 
+    void DrawStrip(wxDC& dc, const wxSize& size) const;
+    void DrawButtons(wxDC& dc, const wxSize& size) const;
     void OnPaint(wxPaintEvent& event);
     void OnLButtonDown(wxMouseEvent& event);
 

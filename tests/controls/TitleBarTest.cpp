@@ -1,0 +1,238 @@
+#include "tests/controls/XrcString.h"
+#include "tests/support/GuiTest.h"
+
+#include "controls/TitleBar.h"
+#include "resources/ResourceIds.h"
+
+#include <wx/dcmemory.h>
+#include <wx/dialog.h>
+#include <wx/image.h>
+
+#include <vector>
+
+namespace
+{
+const char* const kTemplate = R"(
+<object class="wxDialog" name="TitleBarTestDlg">
+  <title>Title bar test</title>
+  <size>160,100d</size>
+  <object class="CTitleBar" name="IDC_TITLE_BAR">
+    <label>Groceries</label>
+    <pos>0,0d</pos>
+    <size>141,14d</size>
+  </object>
+</object>)";
+
+// Records what reaches the dialog; with m_record off, OK and Cancel take the
+// dialog's standard handling.
+class RecordingDlg : public wxDialog
+{
+public:
+    explicit RecordingDlg(bool record) : m_record(record)
+    {
+        static const bool loaded = LoadXrcString("TitleBarTest", kTemplate);
+        EXPECT_TRUE(loaded);
+        wxXmlResource::Get()->LoadDialog(this, nullptr, "TitleBarTestDlg");
+        m_bar = dynamic_cast<CTitleBar*>(FindWindow(IDC_TITLE_BAR));
+    }
+
+    CTitleBar* m_bar = nullptr;
+    bool m_record;
+    std::vector<int> m_buttons;
+    int m_helps = 0;
+
+private:
+    void OnButton(wxCommandEvent& event)
+    {
+        if (m_record)
+            m_buttons.push_back(event.GetId());
+        else
+            event.Skip();
+    }
+    void OnHelp(wxHelpEvent&)
+    {
+        ++m_helps;
+    }
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+wxBEGIN_EVENT_TABLE(RecordingDlg, wxDialog)
+    EVT_BUTTON(wxID_OK,         RecordingDlg::OnButton)
+    EVT_BUTTON(wxID_CANCEL,     RecordingDlg::OnButton)
+    EVT_HELP(wxID_ANY,          RecordingDlg::OnHelp)
+wxEND_EVENT_TABLE()
+
+void ShowAndSettle(wxDialog& dlg)
+{
+    dlg.Move(40, 40);
+    dlg.Show();
+    dlg.Raise();
+    WaitFor([&] { return dlg.IsShownOnScreen(); });
+    Pump(150);
+}
+
+bool IsDarkBlue(const wxImage& img, int x, int y)
+{
+    const int r = img.GetRed(x, y), g = img.GetGreen(x, y), b = img.GetBlue(x, y);
+    return b > 80 && b > r + 40 && b > g + 30;
+}
+
+int CountDarkBlue(const wxImage& img, int x0, int x1, int y0, int y1)
+{
+    int n = 0;
+    for (int x = x0; x < x1; ++x)
+        for (int y = y0; y < y1; ++y)
+            n += IsDarkBlue(img, x, y) ? 1 : 0;
+    return n;
+}
+}
+
+TEST(TitleBar, IsMadeFromTheTemplateWithItsTitleAndHeight)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    EXPECT_EQ(IDC_TITLE_BAR, dlg.m_bar->GetId());
+    EXPECT_EQ("Groceries", dlg.m_bar->GetLabel());
+    EXPECT_EQ(dlg.ConvertDialogToPixels(wxSize(141, 14)), dlg.m_bar->GetSize());
+    EXPECT_FALSE(dlg.m_bar->AcceptsFocusFromKeyboard());
+}
+
+TEST(TitleBar, TapsHitOnlyTheirDiscsWithLeftEdgeInAndRightEdgeOut)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    ShowAndSettle(dlg);
+    CTitleBar* bar = dlg.m_bar;
+    const int r = bar->GetClientSize().x;
+    auto px = [bar](int v) { return bar->FromDIP(v); };
+
+    struct Tap
+    {
+        int x, y;
+        int button; // wxID_OK, wxID_CANCEL, wxID_HELP or 0 for nothing
+    };
+    const Tap taps[] = {
+        {r - px(32), px(2), wxID_OK},      {r - px(17), px(18), wxID_OK},
+        {r - px(16), px(2), 0},            {r - px(33), px(10), 0},
+        {r - px(32), px(19), 0},           {r - px(32), px(1), 0},
+        {r - px(56), px(2), wxID_CANCEL},  {r - px(41), px(18), wxID_CANCEL},
+        {r - px(40), px(10), 0},           {r - px(56), px(19), 0},
+        {r - px(80), px(2), wxID_HELP},    {r - px(65), px(18), wxID_HELP},
+        {r - px(64), px(10), 0},           {r - px(81), px(10), 0},
+        {r - px(80), px(19), 0},           {r - px(8), px(8), 0},
+        {px(10), px(8), 0},
+    };
+    for (const Tap& tap : taps)
+    {
+        dlg.m_buttons.clear();
+        dlg.m_helps = 0;
+        ClickAt(bar, wxPoint(tap.x, tap.y));
+        const std::vector<int> expected =
+            tap.button == wxID_OK || tap.button == wxID_CANCEL ? std::vector<int>{tap.button} : std::vector<int>{};
+        EXPECT_EQ(expected, dlg.m_buttons) << "tap at R-" << r - tap.x << ", " << tap.y;
+        EXPECT_EQ(tap.button == wxID_HELP ? 1 : 0, dlg.m_helps) << "tap at R-" << r - tap.x << ", " << tap.y;
+    }
+    EXPECT_TRUE(dlg.IsShown());
+}
+
+TEST(TitleBar, OkAndCancelDiscsEndTheModalDialog)
+{
+    for (int button : {wxID_OK, wxID_CANCEL})
+    {
+        RecordingDlg dlg(false);
+        ASSERT_NE(nullptr, dlg.m_bar);
+        dlg.Move(40, 40);
+        bool stillOpen = false;
+        dlg.CallAfter([&] {
+            WaitFor([&] { return dlg.IsShownOnScreen(); });
+            Pump(150);
+            const int r = dlg.m_bar->GetClientSize().x;
+            ClickAt(dlg.m_bar, wxPoint(r - dlg.FromDIP(button == wxID_OK ? 32 : 56), dlg.FromDIP(2)));
+            WaitFor([&] { return !dlg.IsModal(); }, 1000);
+            if (dlg.IsModal())
+            {
+                stillOpen = true;
+                dlg.EndModal(wxID_ABORT);
+            }
+        });
+        EXPECT_EQ(button, dlg.ShowModal());
+        EXPECT_FALSE(stillOpen);
+    }
+}
+
+TEST(TitleBar, TapIsHandledByTheDialogBeforeTheTapReturns)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    const int r = dlg.m_bar->GetClientSize().x;
+    for (int left : {32, 80})
+    {
+        wxMouseEvent down(wxEVT_LEFT_DOWN);
+        down.SetPosition(wxPoint(r - dlg.FromDIP(left), dlg.FromDIP(5)));
+        down.SetEventObject(dlg.m_bar);
+        dlg.m_bar->ProcessWindowEvent(down);
+    }
+    EXPECT_EQ(std::vector<int>{wxID_OK}, dlg.m_buttons);
+    EXPECT_EQ(1, dlg.m_helps);
+}
+
+TEST(TitleBar, DrawsTitleRuleAndDiscsOnTheBackground)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    const wxSize size = dlg.m_bar->GetClientSize();
+    wxBitmap bmp(size);
+    {
+        wxMemoryDC mem(bmp);
+        dlg.m_bar->Draw(mem);
+    }
+    const wxImage img = bmp.ConvertToImage();
+    const int r = size.x, bottom = size.y - 1;
+    const wxColour back = CTitleBar::s_backColor;
+    auto colourAt = [&](int x, int y) { return wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)); };
+
+    for (int x : {0, r / 2, r - 1})
+        EXPECT_EQ(*wxBLACK, colourAt(x, bottom)) << x;
+    // The last 15 pixels at the right stay background above the rule.
+    EXPECT_EQ(back, colourAt(r - 1, 1));
+    EXPECT_EQ(back, colourAt(r - dlg.FromDIP(8), bottom - 1));
+
+    // Some title pixels in the text colour, none left of the 3-pixel indent.
+    int textPixels = 0;
+    for (int x = 0; x < r / 2; ++x)
+        for (int y = 0; y < bottom; ++y)
+            textPixels += colourAt(x, y) != back ? 1 : 0;
+    EXPECT_GT(textPixels, 20);
+    for (int x = 0; x < dlg.FromDIP(3); ++x)
+        for (int y = 0; y < bottom; ++y)
+            EXPECT_EQ(back, colourAt(x, y)) << x << "," << y;
+
+    if (CTitleBar::s_titleButtons.IsOk())
+    {
+        auto disc = [&](int left) {
+            return CountDarkBlue(img, r - dlg.FromDIP(left), r - dlg.FromDIP(left - 17), dlg.FromDIP(2),
+                                 dlg.FromDIP(19));
+        };
+        EXPECT_GT(disc(80), 100);
+        EXPECT_GT(disc(56), 100);
+        EXPECT_GT(disc(32), 100);
+        EXPECT_EQ(0, CountDarkBlue(img, r - dlg.FromDIP(15), r, 0, bottom));
+        EXPECT_EQ(0, CountDarkBlue(img, 0, r, dlg.FromDIP(19) + 1, bottom));
+    }
+    else
+    {
+        ADD_FAILURE() << "the title-bar picture did not load";
+    }
+}
+
+TEST(TitleBar, SharedFontIsBoldAtTwelvePoints)
+{
+    RecordingDlg dlg(true);
+    ASSERT_TRUE(CTitleBar::s_titleFont.IsOk());
+    EXPECT_EQ(12, CTitleBar::s_titleFont.GetPointSize());
+    EXPECT_EQ(wxFONTWEIGHT_BOLD, CTitleBar::s_titleFont.GetWeight());
+    EXPECT_TRUE(CTitleBar::s_backColor.IsOk());
+    EXPECT_TRUE(CTitleBar::s_textColor.IsOk());
+    EXPECT_NE(CTitleBar::s_backColor, CTitleBar::s_textColor);
+}

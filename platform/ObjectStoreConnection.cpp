@@ -228,7 +228,9 @@ bool CheckSchema(Connection& c)
 bool IntegrityOk(sqlite3* db)
 {
     sqlite3_stmt* stmt = nullptr;
-    bool ok = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr) == SQLITE_OK &&
+    // integrity_check, not quick_check: a sort-order index that lost a row
+    // hides that record from seeks, and writing on would spread the damage.
+    bool ok = sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &stmt, nullptr) == SQLITE_OK &&
               sqlite3_step(stmt) == SQLITE_ROW && ColumnText(stmt, 0) == "ok";
     sqlite3_finalize(stmt);
     return ok;
@@ -274,7 +276,8 @@ std::shared_ptr<Connection> Open(const std::string& dir, const std::string& path
         ConfigureHandle(c->db);
     bool schemaOk = rc == SQLITE_OK && CheckSchema(*c);
     if (!schemaOk && c->readOnly && walMode && rc == SQLITE_OK &&
-        (sqlite3_errcode(c->db) & 0xFF) == SQLITE_CANTOPEN && ::access((path + "-wal").c_str(), F_OK) != 0)
+        ((sqlite3_errcode(c->db) & 0xFF) == SQLITE_CANTOPEN || (sqlite3_errcode(c->db) & 0xFF) == SQLITE_READONLY) &&
+        ::access((path + "-wal").c_str(), F_OK) != 0)
     {
         // A read-only folder cannot hold the WAL index; with no WAL left
         // behind the file alone is complete and can be read as immutable.

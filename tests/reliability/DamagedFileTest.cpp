@@ -72,6 +72,7 @@ void TryFile(const std::string& label, const std::string& bytes, bool folder, in
         fs::remove(copy);
     }
     ++t.files;
+    const size_t failuresBefore = t.failures.size();
     ChildResult r = RunInChild([&] {
         setenv("XDG_DATA_HOME", dir.c_str(), 1);
         std::ostringstream out;
@@ -108,7 +109,8 @@ void TryFile(const std::string& label, const std::string& bytes, bool folder, in
     {
         ++t.written;
         if (!sound)
-            t.failures.push_back(label + ": the damaged file was written to (" + r.output + ")");
+            t.failures.push_back(label + ": the damaged file was written to (" + r.output + ")" +
+                                 (std::getenv("TALLYARD_RELIABILITY_KEEP") ? " kept as case" + std::to_string(t.files) : ""));
     }
     if (edited)
     {
@@ -124,8 +126,10 @@ void TryFile(const std::string& label, const std::string& bytes, bool folder, in
         if (!sound)
             t.failures.push_back(label + ": an edit was accepted on a damaged file");
     }
-    if (t.failures.size() > 10)
-        return;
+    // TALLYARD_RELIABILITY_KEEP=<folder> keeps the files that failed, for a look.
+    const char* keep = std::getenv("TALLYARD_RELIABILITY_KEEP");
+    if (keep && *keep && t.failures.size() > failuresBefore)
+        WriteFileBytes(std::string(keep) + "/case" + std::to_string(t.files) + ".db", bytes);
 }
 
 std::string Random(std::mt19937& rng, size_t n)

@@ -246,6 +246,7 @@ TEST_P(ReadOnlyStore, OpensForReadingAndRefusesEveryEdit)
     const std::string skipped = WithReadOnlyStore(GetParam(), dir, [&] {
         std::ostringstream out;
         out << "create=" << ListStore::CreateDatabases();
+        const std::string why = ObjectStore::LastError();
         StoreModel m;
         const bool loaded = m.Load();
         out << " loaded=" << loaded << " same=" << (loaded && m.Canonical() == made.output);
@@ -259,7 +260,10 @@ TEST_P(ReadOnlyStore, OpensForReadingAndRefusesEveryEdit)
             if (!loaded || !PlanChange(kind, m, rng, counter, change))
                 continue;
             ++tried;
-            if (change.run())
+            // The two sorts report true whatever their saves did (callers
+            // ignore it); that they changed nothing is checked below.
+            const bool sort = kind == "sortlists" || kind == "sortitems";
+            if (change.run() && !sort)
             {
                 ++accepted;
                 out << " accepted:" << kind;
@@ -268,6 +272,8 @@ TEST_P(ReadOnlyStore, OpensForReadingAndRefusesEveryEdit)
         StoreModel again;
         out << " tried=" << tried << " accepted=" << accepted
             << " unchanged=" << (again.Load() && again.Canonical() == made.output);
+        if (!loaded)
+            out << " (" << why << ")";
         return out.str();
     }, result);
     if (!skipped.empty())

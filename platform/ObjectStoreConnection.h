@@ -84,6 +84,13 @@ struct Connection
     bool Fail(const std::string& what);
 };
 
+/// Opens the store file at `path`, making it when missing; null when the
+/// file cannot be used (nothing is then written to it).
+std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string& path);
+
+/// Reads the catalog's text form of a database's sort orders.
+bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts);
+
 /// The connection of the current store path, opened and checked on first use.
 /// Null when the store cannot be used; LastError() says why.
 std::shared_ptr<Connection> Acquire();

@@ -11,10 +11,12 @@
 #include <wx/frame.h>
 #include <wx/html/htmlcell.h>
 #include <wx/html/htmlwin.h>
+#include <wx/log.h>
 #include <wx/timer.h>
 #include <wx/utils.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace
 {
@@ -125,10 +127,11 @@ void HelpFrame::Open()
 {
     if (!m_file.empty() && wxFileName::IsFileReadable(m_file))
     {
-        wxString url = wxFileSystem::FileNameToURL(wxFileName(m_file));
-        if (!m_anchor.empty())
-            url += "#" + m_anchor;
-        m_opened = m_html->LoadPage(url);
+        // A '#' appended to a file's URL is taken for part of its name, so
+        // the anchor is a second step, as if a link on the page was followed.
+        m_opened = m_html->LoadPage(wxFileSystem::FileNameToURL(wxFileName(m_file)));
+        if (m_opened && !m_anchor.empty())
+            m_html->LoadPage("#" + m_anchor);
     }
     if (!m_opened)
     {
@@ -182,6 +185,8 @@ public:
     {
         SetAppName("tallyard-help");
         bool report = false;
+        if (std::getenv("TALLYARD_HELP_LOG_STDERR"))
+            delete wxLog::SetActiveTarget(new wxLogStderr);
         wxString target;
         for (int i = 1; i < argc; ++i)
         {

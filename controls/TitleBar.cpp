@@ -6,10 +6,12 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/fontenum.h>
+#include <wx/image.h>
 #include <wx/settings.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -37,6 +39,53 @@ double Contrast(const wxColour& a, const wxColour& b)
 {
     const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Darkens (or on a dark background lightens) `c` until text in it reads.
+wxColour ReadableOn(const wxColour& back, wxColour c)
+{
+    const bool darker = RelativeLuminance(back) > 0.5;
+    for (int i = 0; i < 20 && Contrast(c, back) < 4.5; ++i)
+        c = c.ChangeLightness(darker ? 85 : 115);
+    return c;
+}
+
+// The disc picture is drawn on white; the white around the discs (not the
+// white of their symbols) becomes transparent so the strip's own background
+// shows there with any theme.
+wxBitmap WithClearSurround(const wxBitmap& bitmap)
+{
+    wxImage img = bitmap.ConvertToImage();
+    if (!img.IsOk())
+        return bitmap;
+    if (!img.HasAlpha())
+        img.InitAlpha();
+    const int w = img.GetWidth(), h = img.GetHeight();
+    auto surround = [&](int x, int y) {
+        return img.GetAlpha(x, y) == 0 ||
+               (img.GetRed(x, y) >= 240 && img.GetGreen(x, y) >= 240 && img.GetBlue(x, y) >= 240);
+    };
+    std::vector<char> seen(static_cast<size_t>(w) * h, 0);
+    std::vector<wxPoint> todo;
+    for (int x = 0; x < w; ++x)
+        todo.insert(todo.end(), {wxPoint(x, 0), wxPoint(x, h - 1)});
+    for (int y = 0; y < h; ++y)
+        todo.insert(todo.end(), {wxPoint(0, y), wxPoint(w - 1, y)});
+    while (!todo.empty())
+    {
+        const wxPoint p = todo.back();
+        todo.pop_back();
+        if (p.x < 0 || p.y < 0 || p.x >= w || p.y >= h)
+            continue;
+        char& visited = seen[static_cast<size_t>(p.y) * w + p.x];
+        if (visited || !surround(p.x, p.y))
+            continue;
+        visited = 1;
+        img.SetAlpha(p.x, p.y, 0);
+        todo.insert(todo.end(), {wxPoint(p.x + 1, p.y), wxPoint(p.x - 1, p.y), wxPoint(p.x, p.y + 1),
+                                 wxPoint(p.x, p.y - 1)});
+    }
+    return wxBitmap(img, -1, bitmap.GetScaleFactor());
 }
 
 wxFont MakeTitleFont()
@@ -104,14 +153,14 @@ void CTitleBar::InitSharedColours()
     if (s_backColor.IsOk())
         return;
     s_backColor = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
-    // Some desktop themes give the active caption a pale colour meant as a
-    // background; the title needs one that reads on the strip.
+    // Desktop themes often give the active caption a pale colour meant as a
+    // background; then the theme's selection colour, made readable, stands in.
     wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_ACTIVECAPTION);
     if (!text.IsOk() || Contrast(text, s_backColor) < 3.0)
         text = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
-    if (!text.IsOk() || Contrast(text, s_backColor) < 3.0)
+    if (!text.IsOk())
         text = wxColour(0, 0, 128);
-    s_textColor = text;
+    s_textColor = ReadableOn(s_backColor, text);
 }
 
 void CTitleBar::InitSharedObjects()
@@ -124,7 +173,7 @@ void CTitleBar::InitSharedObjects()
     {
         s_titleButtonsBundle = Resources::Bitmap(IDB_TITLE_BUTTONS);
         if (s_titleButtonsBundle.IsOk())
-            s_titleButtons = s_titleButtonsBundle.GetBitmap(wxDefaultSize);
+            s_titleButtons = WithClearSurround(s_titleButtonsBundle.GetBitmap(wxDefaultSize));
     }
 }
 
@@ -154,10 +203,21 @@ void CTitleBar::DrawStrip(wxDC& dc, const wxSize& size) const
 
 void CTitleBar::DrawButtons(wxDC& dc, const wxSize& size) const
 {
-    const wxBitmap buttons =
-        s_titleButtonsBundle.IsOk() ? s_titleButtonsBundle.GetBitmapFor(this) : s_titleButtons;
-    if (buttons.IsOk())
-        dc.DrawBitmap(buttons, size.x - FromDIP(kButtonsLeft), FromDIP(kButtonsTop), true);
+    wxBitmap buttons = s_titleButtons;
+    if (s_titleButtonsBundle.IsOk() && GetDPIScaleFactor() != 1.0)
+    {
+        // Other scales are rare: made when drawn rather than kept.
+        buttons = WithClearSurround(s_titleButtonsBundle.GetBitmapFor(this));
+    }
+    if (!buttons.IsOk())
+        return;
+    // The picture's block hides a long title under it, as its white did on
+    // the handheld, but in the strip's own colour.
+    const wxPoint at(size.x - FromDIP(kButtonsLeft), FromDIP(kButtonsTop));
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(s_backColor));
+    dc.DrawRectangle(wxRect(at, buttons.GetLogicalSize()));
+    dc.DrawBitmap(buttons, at, true);
 }
 
 void CTitleBar::Draw(wxDC& dc) const

@@ -153,6 +153,21 @@ TEST_F(ListFixture, TouchLongPressSelectsTheRowAndAsksOnce)
     ExpectOneRequestAt(pt, 0);
 }
 
+TEST_F(ListFixture, MenuKeyAsksForTheFocusedRow)
+{
+    SelectRow(1);
+    wxUIActionSimulator sim;
+    sim.MouseMove(m_list->ClientToScreen(BelowRows()));
+    WaitFor([&] { return m_frame->IsActive(); }, 2000);
+    m_list->SetFocus();
+    Pump(200);
+    sim.Char(WXK_MENU);
+    ASSERT_TRUE(WaitFor([&] { return m_requests.size() == 1; }, 1000));
+    ASSERT_EQ(1u, m_points.size());
+    EXPECT_EQ(1, m_list->HitTestClient(m_points[0]));
+    EXPECT_EQ(1, Selected());
+}
+
 TEST_F(ListFixture, RequestIsPostedNotSent)
 {
     wxMouseEvent down(wxEVT_RIGHT_DOWN);

@@ -218,12 +218,43 @@ TEST(TitleBar, DrawsTitleRuleAndDiscsOnTheBackground)
         EXPECT_GT(disc(56), 100);
         EXPECT_GT(disc(32), 100);
         EXPECT_EQ(0, CountDarkBlue(img, r - dlg.FromDIP(15), r, 0, bottom));
+        // Around the discs the strip's background shows, not the picture's white.
+        EXPECT_EQ(back, colourAt(r - dlg.FromDIP(80), dlg.FromDIP(2)));
+        EXPECT_EQ(back, colourAt(r - dlg.FromDIP(60), dlg.FromDIP(10)));
+        EXPECT_EQ(back, colourAt(r - dlg.FromDIP(16), dlg.FromDIP(18)));
         EXPECT_EQ(0, CountDarkBlue(img, 0, r, dlg.FromDIP(19) + 1, bottom));
     }
     else
     {
         ADD_FAILURE() << "the title-bar picture did not load";
     }
+}
+
+TEST(TitleBar, LongTitleRunsToTheEdgeAndUnderTheDiscs)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    dlg.m_bar->SetLabel(wxString('W', 80));
+    const wxSize size = dlg.m_bar->GetClientSize();
+    wxBitmap bmp(size);
+    {
+        wxMemoryDC mem(bmp);
+        dlg.m_bar->Draw(mem);
+    }
+    const wxImage img = bmp.ConvertToImage();
+    const wxColour back = CTitleBar::s_backColor;
+    auto textPixelsIn = [&](int x0, int x1) {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            for (int y = 0; y < size.y - 1; ++y)
+                n += wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)) == back ? 0 : 1;
+        return n;
+    };
+    const int r = size.x;
+    EXPECT_GT(textPixelsIn(r - dlg.FromDIP(15), r), 10);
+    ASSERT_TRUE(CTitleBar::s_titleButtons.IsOk());
+    // Between the discs the block of the picture hides the title.
+    EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(62), r - dlg.FromDIP(58)));
 }
 
 TEST(TitleBar, SharedFontIsBoldAtTwelvePoints)

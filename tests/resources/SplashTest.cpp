@@ -180,3 +180,15 @@ TEST_F(SplashTest, ForcesTheInputPanelDown)
                       call.window == splash->GetHandle();
     EXPECT_TRUE(forcedDown);
 }
+
+TEST_F(SplashTest, ClosingTheFrameEarlyTakesTheSplashWithIt)
+{
+    CStartupSplash::Show(m_frame);
+    ASSERT_NE(nullptr, CStartupSplash::Current());
+    m_frame->Destroy();
+    m_frame = new wxFrame(nullptr, wxID_ANY, "other");
+    EXPECT_TRUE(WaitForSplashGone(1000));
+    // Its timer must not fire into a deleted window.
+    Pump(CStartupSplash::kLifetimeMs + 300);
+    EXPECT_EQ(nullptr, CStartupSplash::Current());
+}

@@ -1,1 +1,205 @@
-// placeholder: replaced by its implementation
+#include "app/CMainFrame.h"
+
+#include "app/CStartupSplash.h"
+#include "app/CToolStrip.h"
+#include "resources/ResourceIds.h"
+#include "resources/Resources.h"
+
+#include <wx/accel.h>
+#include <wx/combobox.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+#include <wx/xrc/xmlres.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+// The toolbar's commands, in the order of the images in bitmap 128.
+const int s_toolIds[] = {ID_NEW_CHECKLIST, ID_OPEN_CHECKLIST, ID_DELETE_CHECKLIST, ID_LIST_NOTE,
+                         ID_COPY_LIST,     ID_MOVE_UP,        ID_MOVE_DOWN};
+constexpr int kToolCount = sizeof(s_toolIds) / sizeof(s_toolIds[0]);
+constexpr int kToolSize = 16;
+constexpr int kToolBarHeight = 24;
+constexpr int kCategoryWidth = 80;
+
+// Each button names its own command when hovered.
+const char* const s_toolTips[kToolCount] = {"New Checklist", "Open Checklist", "Delete Checklist", "List Note",
+                                            "Copy List",     "Move Up",        "Move Down"};
+
+/// The command bar: a "Tools" menu button that opens menu 128 above it, and
+/// room for the category drop-down.
+class CCommandBar : public wxToolBar
+{
+public:
+    CCommandBar(wxWindow* parent, std::unique_ptr<wxMenu> menu)
+        : wxToolBar(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                    wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TEXT | wxTB_NOICONS | wxTB_NODIVIDER | wxNO_BORDER),
+          m_menu(std::move(menu))
+    {
+    }
+
+    wxMenu* GetMenu() const { return m_menu.get(); }
+
+private:
+    void OnMenuButton(wxCommandEvent&) { PopupMenu(m_menu.get()); }
+
+    std::unique_ptr<wxMenu> m_menu;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CCommandBar, wxToolBar)
+    EVT_TOOL(ID_MENU_TOOLS,                          CCommandBar::OnMenuButton)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+// Menu 128: the popup the command bar's "Tools" button opens.
+std::unique_ptr<wxMenu> LoadToolsMenu()
+{
+    return std::unique_ptr<wxMenu>(wxXmlResource::Get()->LoadMenu("IDR_MAINFRAME"));
+}
+
+// The bars keep their fixed ids, which lie above the range wx checks for new
+// windows; nothing routes by them.
+void SetBarId(wxWindow* bar, int id)
+{
+    bar->SetId(id);
+}
+
+// One 16 x 16 image of bitmap 128, sharp at the usual display scales.
+wxBitmapBundle ToolImage(const wxBitmapBundle& strip, int index)
+{
+    wxVector<wxBitmap> bitmaps;
+    for (double scale : {1.0, 1.5, 2.0})
+    {
+        const int size = wxRound(kToolSize * scale);
+        // Cut in pixels: a scaled bitmap's own sub-bitmaps count in points.
+        const wxImage whole = strip.GetBitmap(wxSize(size * kToolCount, size)).ConvertToImage();
+        if (whole.IsOk())
+            bitmaps.push_back(wxBitmap(whole.GetSubImage(wxRect(index * size, 0, size, size))));
+    }
+    return wxBitmapBundle::FromBitmaps(bitmaps);
+}
+}
+
+int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+CMainFrame::CMainFrame(wxDocManager* manager)
+    : wxDocParentFrame(manager, nullptr, wxID_ANY, "Tallyard")
+{
+    m_created = OnCreate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::SetStartupWaitForTest(int ms)
+{
+    s_startupWaitMs = ms;
+}
+
+bool CMainFrame::OnCreate()
+{
+    CStartupSplash::Show(this);
+
+    SetIcons(Resources::AppIcons());
+    SetClientSize(FromDIP(wxSize(kScreenWidth, kScreenHeight)));
+
+    m_reBar = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                          wxBORDER_SIMPLE | wxCLIP_CHILDREN | wxTAB_TRAVERSAL);
+    SetBarId(m_reBar, IDC_REBAR);
+    auto* bands = new wxBoxSizer(wxVERTICAL);
+    m_reBar->SetSizer(bands);
+
+    if (!CreateCommandBar() || !CreateToolBar())
+        return false;
+    m_dialogBar = wxXmlResource::Get()->LoadPanel(m_reBar, "IDD_DIALOGBAR");
+    if (!m_dialogBar)
+        return false;
+    SetBarId(m_dialogBar, IDC_DIALOGBAR);
+
+    bands->Add(m_commandBar, wxSizerFlags().Expand());
+    bands->Add(m_toolBar, wxSizerFlags().Expand());
+    bands->Add(m_dialogBar, wxSizerFlags().Expand());
+
+    m_sizer = new wxBoxSizer(wxVERTICAL);
+    m_sizer->AddStretchSpacer();
+    m_sizer->Add(m_reBar, wxSizerFlags().Expand());
+    SetSizer(m_sizer);
+    Layout();
+
+    static const wxAcceleratorEntry accelerators[] = {
+        {wxACCEL_CTRL, 'N', ID_FILE_NEW},  {wxACCEL_CTRL, 'O', ID_FILE_OPEN},  {wxACCEL_CTRL, 'S', ID_FILE_SAVE},
+        {wxACCEL_CTRL, 'Q', ID_APP_EXIT},  {wxACCEL_CTRL, 'Z', ID_EDIT_UNDO},  {wxACCEL_CTRL, 'X', ID_EDIT_CUT},
+        {wxACCEL_CTRL, 'C', ID_EDIT_COPY}, {wxACCEL_CTRL, 'V', ID_EDIT_PASTE},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(accelerators), accelerators));
+
+    // The splash stays up meanwhile; no input is handled during the wait.
+    wxMilliSleep(s_startupWaitMs);
+    CStartupSplash::Enable(false);
+    return true;
+}
+
+bool CMainFrame::CreateCommandBar()
+{
+    std::unique_ptr<wxMenu> menu = LoadToolsMenu();
+    if (!menu)
+        return false;
+    m_toolsMenu = menu.get();
+    auto* bar = new CCommandBar(m_reBar, std::move(menu));
+    m_commandBar = bar;
+    SetBarId(bar, IDC_COMMAND_BAR);
+    const wxString label = Resources::String(IDS_TOOLS);
+    wxBitmap blank(1, 1, 32);
+    bar->AddTool(ID_MENU_TOOLS, label.empty() ? wxString("Tools") : label, wxBitmapBundle(blank));
+
+    m_categoryCombo = new wxComboBox(bar, IDC_CATEGORY, wxString(), wxDefaultPosition,
+                                     wxSize(FromDIP(kCategoryWidth), -1), 0, nullptr, wxCB_READONLY | wxCB_DROPDOWN);
+    bar->AddControl(m_categoryCombo);
+    return bar->Realize();
+}
+
+bool CMainFrame::CreateToolBar()
+{
+    const wxBitmapBundle strip = Resources::Bitmap(IDB_TOOLBAR);
+    if (!strip.IsOk())
+        return false;
+    // The native toolbar needs far more than 24 pixels for 16-pixel images.
+    m_toolBar = new CToolStrip(m_reBar, wxID_ANY, wxSize(kToolSize, kToolSize), kToolBarHeight);
+    SetBarId(m_toolBar, IDC_TOOLBAR);
+    for (int i = 0; i < kToolCount; ++i)
+    {
+        const wxBitmapBundle image = ToolImage(strip, i);
+        if (!image.IsOk())
+            return false;
+        m_toolBar->AddTool(s_toolIds[i], image, s_toolTips[i]);
+    }
+    return true;
+}
+
+void CMainFrame::SetViewWindow(wxWindow* form)
+{
+    if (!m_sizer)
+        return;
+    m_viewWindow = form;
+    // The form fills the client area above the bars.
+    m_sizer->Clear(false);
+    if (form)
+        m_sizer->Add(form, wxSizerFlags(1).Expand());
+    else
+        m_sizer->AddStretchSpacer();
+    m_sizer->Add(m_reBar, wxSizerFlags().Expand());
+    Layout();
+}

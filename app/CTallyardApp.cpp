@@ -1,1 +1,88 @@
-// placeholder: replaced by its implementation
+#include "app/CTallyardApp.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CStartupSplash.h"
+#include "app/CTallyardDoc.h"
+#include "browser/CTallyardView.h"
+#include "controls/Controls.h"
+#include "controls/MessageBox.h"
+#include "controls/WxString.h"
+#include "resources/ResourceIds.h"
+#include "resources/Resources.h"
+#include "store/ListStore.h"
+
+#include <wx/docview.h>
+
+const char* const kFrameworkRegistryKey = "Local AppWizard-Generated Applications";
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CTallyardApp, wxApp)
+    EVT_MENU(ID_APP_ABOUT,                           CTallyardApp::OnAppAbout)
+    EVT_MENU(ID_FILE_OPEN,                           CTallyardApp::OnFileOpen)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+CTallyardApp::CTallyardApp() = default;
+
+CTallyardApp::~CTallyardApp() = default;
+
+wxDocTemplate* CTallyardApp::AddDocTemplate(wxDocManager* manager)
+{
+    manager->SetMaxDocsOpen(1);
+    // String 128: title, type name and file-type names; no filter, no extension.
+    return new wxDocTemplate(manager, "Tallyard", wxString(), wxString(), wxString(), "Tallyard.Document",
+                             "Tallyard Document", CLASSINFO(CTallyardDoc), CLASSINFO(CTallyardView));
+}
+
+void CTallyardApp::InstallStoreMessageHook()
+{
+    ListStore::SetMessageHook([](const std::u16string& text, const std::u16string& caption) {
+        ShowMessage(ToWx(text), caption.empty() ? wxString("Error") : ToWx(caption), wxOK, nullptr);
+    });
+}
+
+bool CTallyardApp::OnInit()
+{
+    // The program's title is its executable's base name, which wx already uses.
+    if (!Resources::Init())
+        return false;
+    RegisterControlXrcHandlers();
+    InstallStoreMessageHook();
+    SetVendorName(kFrameworkRegistryKey);
+    CStartupSplash::Enable(true);
+
+    m_docManager = std::make_unique<wxDocManager>();
+    AddDocTemplate(m_docManager.get());
+
+    // Only the framework's standard options; none of the program's own.
+    if (!wxApp::OnInit())
+        return false;
+
+    auto* frame = new CMainFrame(m_docManager.get());
+    if (!frame->IsCreated())
+    {
+        frame->Destroy();
+        return false;
+    }
+    SetTopWindow(frame);
+    if (!m_docManager->CreateNewDocument())
+    {
+        frame->Destroy();
+        return false;
+    }
+    frame->Show(true);
+    frame->Update();
+    return true;
+}
+
+void CTallyardApp::OnAppAbout(wxCommandEvent&)
+{
+    CAboutDlg dlg;
+    dlg.ShowModal();
+}
+
+void CTallyardApp::OnFileOpen(wxCommandEvent& event)
+{
+    m_docManager->OnFileOpen(event);
+}

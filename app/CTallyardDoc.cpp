@@ -1,1 +1,8 @@
-// placeholder: replaced by its implementation
+#include "app/CTallyardDoc.h"
+
+wxIMPLEMENT_DYNAMIC_CLASS(CTallyardDoc, wxDocument);
+
+bool CTallyardDoc::OnNewDocument()
+{
+    return wxDocument::OnNewDocument();
+}

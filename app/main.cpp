@@ -1,2 +1,3 @@
-// placeholder: replaced by its implementation
-int main() { return 0; }
+#include "app/CTallyardApp.h"
+
+wxIMPLEMENT_APP(CTallyardApp);

@@ -1,1 +1,178 @@
-// placeholder: replaced by its implementation
+#include "browser/CTallyardView.h"
+
+#include "browser/ViewHost.h"
+#include "controls/GestureListCtrl.h"
+#include "controls/MessageBox.h"
+#include "controls/WxString.h"
+#include "resources/ResourceIds.h"
+
+#include <wx/combobox.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/xrc/xmlres.h>
+
+#include <algorithm>
+
+wxIMPLEMENT_DYNAMIC_CLASS(CTallyardView, wxView);
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CTallyardView, wxView)
+    EVT_COMBOBOX_CLOSEUP(IDC_CATEGORY,               CTallyardView::OnCategoryCloseUp)
+    EVT_MENU(ID_SORT_ALPHA,                          CTallyardView::OnSortAlphabetically)
+    EVT_MENU(ID_SORT_ITEM_COUNT,                     CTallyardView::OnSortByItemCount)
+    EVT_MENU(ID_PREFERENCES,                         CTallyardView::OnPreferences)
+    EVT_MENU(ID_NEW_CHECKLIST,                       CTallyardView::OnNewChecklist)
+    EVT_MENU(ID_OPEN_CHECKLIST,                      CTallyardView::OnOpenChecklist)
+    EVT_LIST_ITEM_ACTIVATED(IDC_CHECKLISTS,          CTallyardView::OnListActivated)
+    EVT_MENU(ID_DELETE_CHECKLIST,                    CTallyardView::OnDeleteChecklist)
+    EVT_MENU(ID_COPY_LIST,                           CTallyardView::OnCopyList)
+    EVT_MENU(ID_LIST_NOTE,                           CTallyardView::OnListNote)
+    EVT_MENU(ID_MOVE_UP,                             CTallyardView::OnMoveUp)
+    EVT_MENU(ID_MOVE_DOWN,                           CTallyardView::OnMoveDown)
+    EVT_LIST_CONTEXTMENU_REQUEST(IDC_CHECKLISTS,     CTallyardView::OnListContextMenu)
+    EVT_UPDATE_UI(ID_DELETE_CHECKLIST,               CTallyardView::OnUpdateNeedsSelection)
+    EVT_UPDATE_UI(ID_OPEN_CHECKLIST,                 CTallyardView::OnUpdateNeedsSelection)
+    EVT_UPDATE_UI(ID_COPY_LIST,                      CTallyardView::OnUpdateNeedsSelection)
+    EVT_UPDATE_UI(ID_LIST_NOTE,                      CTallyardView::OnUpdateNeedsSelection)
+    EVT_UPDATE_UI(ID_MOVE_UP,                        CTallyardView::OnUpdateMoveUp)
+    EVT_UPDATE_UI(ID_MOVE_DOWN,                      CTallyardView::OnUpdateMoveDown)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+CTallyardView::CTallyardView()
+    : m_settings(HKEY_CURRENT_USER, kPreferencesKey)
+{
+}
+
+CTallyardView::~CTallyardView()
+{
+    if (m_form)
+    {
+        if (CViewHost* host = FindHost())
+            host->SetViewWindow(nullptr);
+        m_form->Destroy();
+    }
+}
+
+CViewHost* CTallyardView::FindHost() const
+{
+    // The frame is created before the document; it is the one top-level
+    // window that serves this view's document manager.
+    for (wxWindow* window : wxTopLevelWindows)
+    {
+        auto* frame = dynamic_cast<wxDocParentFrame*>(window);
+        if (frame && !frame->IsBeingDeleted() && frame->GetDocumentManager() == GetDocumentManager())
+            return dynamic_cast<CViewHost*>(frame);
+    }
+    return nullptr;
+}
+
+bool CTallyardView::OnCreate(wxDocument* doc, long flags)
+{
+    if (!wxView::OnCreate(doc, flags))
+        return false;
+    CViewHost* host = FindHost();
+    if (!host)
+        return false;
+    auto* frame = dynamic_cast<wxFrame*>(host);
+    SetFrame(frame);
+
+    m_form = wxXmlResource::Get()->LoadPanel(frame, "CTallyardView");
+    if (!m_form)
+        return false;
+    m_list = XRCCTRL(*m_form, "IDC_CHECKLISTS", CGestureListCtrl);
+    if (!m_list)
+        return false;
+    // The rows are drawn from m_lists on demand, so refreshing ten thousand
+    // checklists costs no more than the ones on screen.
+    if (!m_list->HasFlag(wxLC_VIRTUAL))
+        m_list->SetWindowStyleFlag(m_list->GetWindowStyleFlag() | wxLC_VIRTUAL);
+    m_list->SetVirtualProviders([this](long row, long column) {
+        if (row < 0 || static_cast<size_t>(row) >= m_lists.size())
+            return wxString();
+        return column == 0 ? NameColumnText(row, m_lists[row]) : CountColumnText(m_lists[row]);
+    });
+    host->SetViewWindow(m_form);
+    // Dialog units come out larger here than on the device screen the
+    // template was made for: the list keeps its size, but no more than the
+    // screen shows.
+    const wxSize room = m_form->GetClientSize();
+    const wxSize size = m_list->GetSize();
+    m_list->SetSize(wxSize(std::min(size.x, room.x), std::min(size.y, room.y)));
+    Activate(true);
+    OnInitialUpdate();
+    return true;
+}
+
+bool CTallyardView::OnClose(bool deleteWindow)
+{
+    if (!wxView::OnClose(deleteWindow))
+        return false;
+    Activate(false);
+    if (deleteWindow && m_form)
+    {
+        if (CViewHost* host = FindHost())
+            host->SetViewWindow(nullptr);
+        m_form->Destroy();
+        m_form = nullptr;
+        m_list = nullptr;
+    }
+    return true;
+}
+
+void CTallyardView::OnDraw(wxDC*)
+{
+    // The form's controls draw themselves.
+}
+
+void CTallyardView::OnInitialUpdate()
+{
+    if (!ListStore::CreateDatabases())
+        ShowMessage("Error creating the databases!");
+
+    m_list->AppendColumn("Checklist", wxLIST_FORMAT_LEFT, m_list->FromDIP(kNameColumnWidth));
+    m_list->AppendColumn("Items", wxLIST_FORMAT_RIGHT, m_list->FromDIP(kCountColumnWidth));
+    RefreshList();
+    FillCategorySelector();
+}
+
+void CTallyardView::RefreshList()
+{
+    if (!m_list)
+        return;
+    m_list->DeleteAllItems();
+    const std::u16string name = m_settings.ReadString(u"LastCategory", u"All");
+    m_lists.LoadLists(name);
+    const int width = m_lists.size() <= kRowsWithoutScrollBar ? kNameColumnWidth : kNameColumnWidthScrolled;
+    m_list->SetColumnWidth(0, m_list->FromDIP(width));
+    ShowRowCount(m_lists.size());
+}
+
+void CTallyardView::ShowRowCount(size_t count)
+{
+    m_list->SetItemCount(static_cast<long>(count));
+    m_list->Refresh();
+}
+
+void CTallyardView::RewriteRow(long row)
+{
+    m_list->RefreshItem(row);
+}
+
+long CTallyardView::SelectedRow() const
+{
+    if (!m_list)
+        return 0;
+    const long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    return row < 0 ? m_list->GetItemCount() : row;
+}
+
+wxString CTallyardView::NameColumnText(long row, const ListRecord& list)
+{
+    return wxString::Format("%ld. %s", row + 1, ToWx(list.name));
+}
+
+wxString CTallyardView::CountColumnText(const ListRecord& list)
+{
+    return wxString::Format("(%d)", static_cast<int>(list.uncheckedCount));
+}

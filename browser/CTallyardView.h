@@ -1,0 +1,101 @@
+#ifndef TALLYARD_BROWSER_CTALLYARDVIEW_H
+#define TALLYARD_BROWSER_CTALLYARDVIEW_H
+
+#include "app/SettingsKey.h"
+#include "store/ListStore.h"
+
+#include <wx/docview.h>
+#include <wx/listctrl.h>
+
+#include <string>
+#include <vector>
+
+class CGestureListCtrl;
+class CViewHost;
+class wxComboBox;
+class wxMenu;
+class wxPanel;
+
+/// Column 0 width while every row fits, and with room for the scroll bar.
+constexpr int kNameColumnWidth = 198;
+constexpr int kNameColumnWidthScrolled = 186;
+constexpr int kCountColumnWidth = 40;
+/// Above this many checklists column 0 leaves room for the scroll bar.
+constexpr size_t kRowsWithoutScrollBar = 15;
+
+/// The main view: the checklists of the current category, one row each, the
+/// category drop-down of the frame and the commands on the selected checklist.
+class CTallyardView : public wxView
+{
+public:
+    CTallyardView();
+    ~CTallyardView() override;
+
+    bool OnCreate(wxDocument* doc, long flags) override;
+    bool OnClose(bool deleteWindow) override;
+    void OnDraw(wxDC* dc) override;
+    /// The frame keeps the program's title: the document has no file name.
+    void OnChangeFilename() override {}
+
+    /// First showing: databases, columns, rows and the drop-down.
+    void OnInitialUpdate();
+    /// Reloads the checklists of the LastCategory category; no row stays selected.
+    void RefreshList();
+    /// Refills the drop-down and selects the entry equal to LastCategory.
+    void FillCategorySelector();
+    /// The first selected row, or the row count when none is selected.
+    long SelectedRow() const;
+
+    /// Row texts: "%d. %s" with the row number, and "(%d)" unchecked items.
+    static wxString NameColumnText(long row, const ListRecord& list);
+    static wxString CountColumnText(const ListRecord& list);
+
+    CGestureListCtrl* GetListCtrl() const { return m_list; }
+    wxPanel* GetForm() const { return m_form; }
+    const ListArray& GetLists() const { return m_lists; }
+
+protected:
+    // Category drop-down, sorts and preferences (CategorySelector.cpp).
+    void OnCategoryCloseUp(wxCommandEvent& event);
+    void OnSortAlphabetically(wxCommandEvent& event);
+    void OnSortByItemCount(wxCommandEvent& event);
+    void OnPreferences(wxCommandEvent& event);
+
+    // Commands on checklists (ChecklistCommands.cpp).
+    void OnNewChecklist(wxCommandEvent& event);
+    void OnOpenChecklist(wxCommandEvent& event);
+    void OnListActivated(wxListEvent& event);
+    void OnDeleteChecklist(wxCommandEvent& event);
+    void OnCopyList(wxCommandEvent& event);
+    void OnListNote(wxCommandEvent& event);
+    void OnMoveUp(wxCommandEvent& event);
+    void OnMoveDown(wxCommandEvent& event);
+    void OnListContextMenu(wxCommandEvent& event);
+    void OnUpdateNeedsSelection(wxUpdateUIEvent& event);
+    void OnUpdateMoveUp(wxUpdateUIEvent& event);
+    void OnUpdateMoveDown(wxUpdateUIEvent& event);
+
+private:
+    CViewHost* FindHost() const;
+    void OpenChecklist();
+    /// Exchanges rows `upper` and upper + 1 in the array and the store, and
+    /// moves the selection from `selectedRow` to `newRow`.
+    void ExchangeRows(long upper, long selectedRow, long newRow);
+    bool IsContextMenuUpdate(wxUpdateUIEvent& event) const;
+    void SortAllChecklists(bool byName);
+    void ShowRowCount(size_t count);
+    void RewriteRow(long row);
+
+    wxComboBox* m_categorySelector = nullptr;
+    SettingsKey m_settings;
+    CGestureListCtrl* m_list = nullptr;
+    ListArray m_lists;
+    wxPanel* m_form = nullptr;
+    std::vector<std::u16string> m_categoryEntries; // the drop-down's texts
+    wxMenu* m_contextMenu = nullptr;               // while the tap-and-hold menu is up
+
+    wxDECLARE_DYNAMIC_CLASS(CTallyardView);
+    wxDECLARE_EVENT_TABLE();
+};
+
+#endif

@@ -1,0 +1,234 @@
+// New, Open, Delete, Copy List, List Note, Move Up and Move Down on the
+// selected checklist, its tap-and-hold menu and the enabling rules.
+#include "browser/CTallyardView.h"
+
+#include "browser/MoveRows.h"
+#include "controls/GestureListCtrl.h"
+#include "controls/MessageBox.h"
+#include "controls/WxString.h"
+#include "dialogs/CListNameDlg.h"
+#include "dialogs/CNoteDlg.h"
+#include "editor/CCopyListDlg.h"
+#if __has_include("editor/CListDlg.h")
+#include "editor/CListDlg.h"
+#define TALLYARD_HAS_EDITOR 1
+#endif
+#include "resources/ResourceIds.h"
+
+#include <wx/menu.h>
+#include <wx/panel.h>
+
+namespace
+{
+ItemFilter FilterOfChoice(int choice)
+{
+    switch (choice)
+    {
+    case 1:
+        return FilterChecked;
+    case 2:
+        return FilterUnchecked;
+    default:
+        return FilterAll;
+    }
+}
+}
+
+void CTallyardView::OnNewChecklist(wxCommandEvent&)
+{
+    CListNameDlg nameDlg;
+    if (nameDlg.ShowModal() != wxID_OK)
+        return;
+
+    ListRecord list;
+    list.name = nameDlg.GetName();
+    list.category = u"Unfiled";
+    list.position = m_lists.totalCount;
+    list.SaveList();
+
+#ifdef TALLYARD_HAS_EDITOR
+    CListDlg editor;
+    editor.SetListId(list.id);
+    editor.SetTotalCount(m_lists.totalCount + 1);
+    editor.ShowModal();
+#endif
+    RefreshList();
+}
+
+void CTallyardView::OpenChecklist()
+{
+    const long row = SelectedRow();
+    if (!m_list || row >= m_list->GetItemCount())
+        return;
+
+#ifdef TALLYARD_HAS_EDITOR
+    CListDlg editor;
+    editor.SetListId(m_lists[row].id);
+    editor.SetTotalCount(m_lists.totalCount);
+    editor.ShowModal();
+#endif
+    // The editor may have re-filed the checklist or changed the categories.
+    RefreshList();
+    FillCategorySelector();
+}
+
+void CTallyardView::OnOpenChecklist(wxCommandEvent&)
+{
+    OpenChecklist();
+}
+
+void CTallyardView::OnListActivated(wxListEvent&)
+{
+    OpenChecklist();
+}
+
+void CTallyardView::OnDeleteChecklist(wxCommandEvent&)
+{
+    const long row = SelectedRow();
+    if (!m_list || row >= m_list->GetItemCount())
+        return;
+
+    const ListRecord& list = m_lists[row];
+    const wxString question = wxString::Format("Delete the '%s' checklist?", ToWx(list.name));
+    if (ShowMessage(question, "Delete Checklist", wxYES_NO) != wxID_YES)
+        return;
+    // Items and checklist go together or not at all.
+    if (!ListStore::DeleteChecklist(list.id))
+        ShowMessage("Error deleting the checklist!");
+    RefreshList();
+}
+
+void CTallyardView::OnCopyList(wxCommandEvent&)
+{
+    const long row = SelectedRow();
+    if (!m_list || row >= m_list->GetItemCount())
+        return;
+    const ListRecord source = m_lists[row];
+
+    CCopyListDlg copyDlg;
+    if (copyDlg.ShowModal() != wxID_OK)
+        return;
+    const ItemFilter filter = FilterOfChoice(copyDlg.GetChoice());
+
+    CListNameDlg nameDlg;
+    nameDlg.SetName(source.name);
+    nameDlg.SetCopyMode();
+    if (nameDlg.ShowModal() != wxID_OK)
+        return;
+
+    ListRecord copy;
+    ListStore::CopyChecklist(source.id, filter, nameDlg.GetName(), source.category, m_lists.totalCount, copy);
+    RefreshList();
+}
+
+void CTallyardView::OnListNote(wxCommandEvent&)
+{
+    const long row = SelectedRow();
+    if (!m_list || row >= m_list->GetItemCount())
+        return;
+
+    CNoteDlg noteDlg;
+    noteDlg.SetNote(m_lists[row].note);
+    if (noteDlg.ShowModal() != wxID_OK)
+        return;
+    m_lists[row].note = noteDlg.GetNote();
+    m_lists[row].SaveList();
+}
+
+void CTallyardView::OnMoveUp(wxCommandEvent&)
+{
+    if (!m_list || m_list->GetItemCount() < 2)
+        return;
+    const long row = SelectedRow();
+    if (row >= m_list->GetItemCount() || row == 0)
+        return;
+    ExchangeRows(row - 1, row, row - 1);
+}
+
+void CTallyardView::OnMoveDown(wxCommandEvent&)
+{
+    if (!m_list || m_list->GetItemCount() < 2)
+        return;
+    const long row = SelectedRow();
+    if (row >= m_list->GetItemCount() - 1)
+        return;
+    ExchangeRows(row, row, row + 1);
+}
+
+void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
+{
+    const std::vector<size_t> changed =
+        ExchangeChecklists(m_lists, static_cast<size_t>(upper), static_cast<size_t>(selectedRow));
+    bool stored = false;
+    {
+        ListStore::Transaction transaction;
+        for (size_t row : changed)
+            m_lists[row].SaveList();
+        stored = transaction.Commit();
+    }
+    if (!stored)
+    {
+        // Show what the store holds rather than an order it did not take.
+        RefreshList();
+        return;
+    }
+
+    RewriteRow(upper);
+    RewriteRow(upper + 1);
+    m_list->SetItemState(selectedRow, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    m_list->SetItemState(newRow, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    m_list->EnsureVisible(newRow);
+}
+
+void CTallyardView::OnListContextMenu(wxCommandEvent& event)
+{
+    if (!m_list || SelectedRow() >= m_list->GetItemCount())
+        return;
+    const auto* point = static_cast<const wxPoint*>(event.GetClientData());
+
+    wxMenu menu;
+    menu.Append(ID_OPEN_CHECKLIST, "Open...");
+    menu.Append(ID_DELETE_CHECKLIST, "Delete...");
+    menu.Append(ID_LIST_NOTE, "List Note...");
+    menu.Append(ID_COPY_LIST, "Copy List...");
+    menu.Append(ID_MOVE_UP, "Move Up");
+    menu.Append(ID_MOVE_DOWN, "Move Down");
+    // The chosen entry travels from the list up to the frame and so to this
+    // view, like the toolbar's commands.
+    m_contextMenu = &menu;
+    m_list->PopupMenu(&menu, point ? *point : wxDefaultPosition);
+    m_contextMenu = nullptr;
+}
+
+bool CTallyardView::IsContextMenuUpdate(wxUpdateUIEvent& event) const
+{
+    // The tap-and-hold menu offers every entry; each handler checks for itself.
+    if (m_contextMenu && event.GetEventObject() == m_contextMenu)
+    {
+        event.Enable(true);
+        return true;
+    }
+    return false;
+}
+
+void CTallyardView::OnUpdateNeedsSelection(wxUpdateUIEvent& event)
+{
+    if (IsContextMenuUpdate(event))
+        return;
+    event.Enable(m_list && SelectedRow() < m_list->GetItemCount());
+}
+
+void CTallyardView::OnUpdateMoveUp(wxUpdateUIEvent& event)
+{
+    if (IsContextMenuUpdate(event))
+        return;
+    const long row = SelectedRow();
+    event.Enable(m_list && row < m_list->GetItemCount() && row > 0);
+}
+
+void CTallyardView::OnUpdateMoveDown(wxUpdateUIEvent& event)
+{
+    if (IsContextMenuUpdate(event))
+        return;
+    event.Enable(m_list && SelectedRow() < m_list->GetItemCount() - 1);
+}

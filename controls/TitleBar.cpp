@@ -137,7 +137,20 @@ bool CTitleBar::Create(wxWindow* parent, wxWindowID id, const wxString& title, c
     SetFont(s_titleFont);
     if (size == wxDefaultSize)
         SetInitialSize(size);
+    parent->Bind(wxEVT_SIZE, &CTitleBar::OnParentSize, this);
     return true;
+}
+
+void CTitleBar::OnParentSize(wxSizeEvent& event)
+{
+    event.Skip();
+    // The strip spans its dialog, also when the dialog is made full screen;
+    // a bar placed by a sizer or away from the left edge is left alone.
+    if (GetContainingSizer() || GetPosition().x != 0)
+        return;
+    const int width = GetParent()->GetClientSize().x;
+    if (width > 0 && width != GetSize().x)
+        SetSize(width, GetSize().y);
 }
 
 void CTitleBar::SetLabel(const wxString& title)

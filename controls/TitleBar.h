@@ -12,7 +12,8 @@
 /// bold, a black rule on the bottom row and the help, cancel and ok discs at
 /// the right. A tap on a disc sends the dialog wxID_OK, wxID_CANCEL (as
 /// wxEVT_BUTTON command events) or a help event (wxEVT_HELP), processed
-/// synchronously. In XRC: <object class="CTitleBar" name="IDC_TITLE_BAR">.
+/// synchronously. A bar at the dialog's left edge follows the dialog's width.
+/// In XRC: <object class="CTitleBar" name="IDC_TITLE_BAR">.
 class CTitleBar : public wxWindow
 {
 public:
@@ -51,6 +52,7 @@ private:
     void DrawButtons(wxDC& dc, const wxSize& size) const;
     void OnPaint(wxPaintEvent& event);
     void OnLButtonDown(wxMouseEvent& event);
+    void OnParentSize(wxSizeEvent& event);
 
     static wxBitmapBundle s_titleButtonsBundle;
 

@@ -21,6 +21,10 @@ const char* const kTemplate = R"(
     <pos>0,0d</pos>
     <size>141,14d</size>
   </object>
+  <object class="wxCheckBox" name="IDC_TEST_CHECK">
+    <label>Something below</label>
+    <pos>5,30d</pos>
+  </object>
 </object>)";
 
 // Records what reaches the dialog; with m_record off, OK and Cancel take the
@@ -96,6 +100,19 @@ TEST(TitleBar, IsMadeFromTheTemplateWithItsTitleAndHeight)
     EXPECT_EQ("Groceries", dlg.m_bar->GetLabel());
     EXPECT_EQ(dlg.ConvertDialogToPixels(wxSize(141, 14)), dlg.m_bar->GetSize());
     EXPECT_FALSE(dlg.m_bar->AcceptsFocusFromKeyboard());
+}
+
+TEST(TitleBar, SpansTheDialogWhenTheDialogIsResized)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    const int height = dlg.m_bar->GetSize().y;
+    dlg.SetClientSize(wxSize(400, 300));
+    wxSizeEvent resized(dlg.GetSize(), dlg.GetId());
+    resized.SetEventObject(&dlg);
+    dlg.ProcessWindowEvent(resized);
+    Pump(50);
+    EXPECT_EQ(wxSize(dlg.GetClientSize().x, height), dlg.m_bar->GetSize());
 }
 
 TEST(TitleBar, TapsHitOnlyTheirDiscsWithLeftEdgeInAndRightEdgeOut)

@@ -10,6 +10,8 @@
 #include <wx/filesys.h>
 #include <wx/frame.h>
 #include <wx/html/htmlcell.h>
+#include <wx/html/htmlfilt.h>
+#include <wx/stream.h>
 #include <wx/html/htmlwin.h>
 #include <wx/log.h>
 #include <wx/timer.h>
@@ -17,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace
 {
@@ -38,6 +41,33 @@ wxString EscapeHtml(const wxString& text)
     }
     return out;
 }
+
+// The system's type database may name .htm files anything (often
+// application/xhtml+xml), and only text/html is shown as a page by default.
+class HtmFileFilter : public wxHtmlFilter
+{
+public:
+    bool CanRead(const wxFSFile& file) const override
+    {
+        const wxString name = file.GetLocation().Lower();
+        return name.EndsWith(".htm") || name.EndsWith(".html") || file.GetMimeType() == "application/xhtml+xml";
+    }
+
+    wxString ReadFile(const wxFSFile& file) const override
+    {
+        wxInputStream* in = file.GetStream();
+        if (!in)
+            return wxString();
+        std::string bytes;
+        char buffer[8192];
+        while (in->Read(buffer, sizeof(buffer)).LastRead() > 0)
+            bytes.append(buffer, in->LastRead());
+        wxString text = wxString::FromUTF8(bytes.data(), bytes.size());
+        if (text.empty() && !bytes.empty())
+            text = wxString(bytes.data(), wxConvISO8859_1, bytes.size()); // not UTF-8: take it byte by byte
+        return text;
+    }
+};
 
 class HelpWindow : public wxHtmlWindow
 {
@@ -131,7 +161,10 @@ void HelpFrame::Open()
         // the anchor is a second step, as if a link on the page was followed.
         m_opened = m_html->LoadPage(wxFileSystem::FileNameToURL(wxFileName(m_file)));
         if (m_opened && !m_anchor.empty())
+        {
+            wxLogNull unknownAnchorsOpenAtTheTop;
             m_html->LoadPage("#" + m_anchor);
+        }
     }
     if (!m_opened)
     {
@@ -184,6 +217,7 @@ public:
     bool OnInit() override
     {
         SetAppName("tallyard-help");
+        wxHtmlWindow::AddFilter(new HtmFileFilter);
         bool report = false;
         if (std::getenv("TALLYARD_HELP_LOG_STDERR"))
             delete wxLog::SetActiveTarget(new wxLogStderr);

@@ -55,21 +55,26 @@ sqlite3_stmt* Cursor::Stmt(StmtKind kind)
 
 bool Cursor::Fetch(sqlite3_stmt* stmt, int limit, size_t& added)
 {
+    // Large records end a batch early, so a handle holds about a megabyte.
+    constexpr size_t MaxBatchBytes = 1 << 20;
     added = 0;
+    full = false;
     sqlite3_bind_int(stmt, 3, limit);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    int rc = SQLITE_DONE;
+    while (!full && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
     {
         Row row;
         row.oid = sqlite3_column_int64(stmt, 0);
         row.key = Key::FromColumn(stmt, 1);
         const void* data = sqlite3_column_blob(stmt, 2);
         row.props.assign(static_cast<const char*>(data), size_t(sqlite3_column_bytes(stmt, 2)));
+        bytes += row.props.size();
         rows.push_back(std::move(row));
         ++added;
+        full = bytes > MaxBatchBytes;
     }
     sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE)
+    if (!full && rc != SQLITE_DONE)
         return conn->Fail("Cannot read the database");
     return true;
 }
@@ -102,6 +107,7 @@ void Cursor::SetCurrent(size_t index)
 bool Cursor::Refetch(Range newRange, bool first)
 {
     rows.clear();
+    bytes = 0;
     pos = 0;
     range = newRange;
     generation = conn->generation;
@@ -112,7 +118,7 @@ bool Cursor::Refetch(Range newRange, bool first)
         sqlite3_stmt* stmt = Stmt(StmtFirst);
         if (!stmt || !Fetch(stmt, batch, added))
             return false;
-        exhausted = int(added) < batch;
+        exhausted = !full && int(added) < batch;
         return true;
     }
     const Key& from = first ? seekKey : key;
@@ -126,9 +132,9 @@ bool Cursor::Refetch(Range newRange, bool first)
         sqlite3_bind_int64(stmt, 2, after);
         if (!Fetch(stmt, batch, added))
             return false;
-        if (newRange == RangeEqual || int(added) == batch)
+        if (newRange == RangeEqual || int(added) == batch || full)
         {
-            exhausted = int(added) < batch;
+            exhausted = !full && int(added) < batch;
             return true;
         }
     }
@@ -140,7 +146,7 @@ bool Cursor::Refetch(Range newRange, bool first)
     size_t more = 0;
     if (!Fetch(stmt, rest, more))
         return false;
-    exhausted = int(more) < rest;
+    exhausted = !full && int(more) < rest;
     return true;
 }
 

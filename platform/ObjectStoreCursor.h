@@ -46,6 +46,9 @@ struct Cursor
     uint64_t generation = 0;
     Range range = RangeAll;
     bool exhausted = false;
+    // The last fetch stopped at the byte limit, not at its end.
+    bool full = false;
+    size_t bytes = 0;
     int batch = 8;
 
     bool Fresh() const { return generation == conn->generation && pos < rows.size(); }

@@ -242,6 +242,23 @@ TEST_F(ObjectStoreTest, SeekValueFindsEqualRunsAcrossManyRecords)
     EXPECT_EQ(1500u, count);
 }
 
+TEST_F(ObjectStoreTest, LargeRecordsAreWalkedCompletely)
+{
+    // Records of 200 kB each: a handle reads them a few at a time.
+    for (int i = 0; i < 30; ++i)
+        AddTagged(i, {Property::Int16(2, int16_t(i % 2)), Property::String(1, std::u16string(100000, u'a' + i % 26))});
+    Tags all, odd;
+    for (int i = 0; i < 30; i += 2)
+        all.push_back(i);
+    for (int i = 1; i < 30; i += 2)
+        all.push_back(i), odd.push_back(i);
+    EXPECT_EQ(all, Walk(db));
+    Tags found;
+    for (bool more = db.SeekValue(Property::Int16(2, 1)); more; more = db.SeekNextEqual())
+        found.push_back(Tag(db));
+    EXPECT_EQ(odd, found);
+}
+
 TEST_F(ObjectStoreTest, WriteReplacesOnlyTheGivenProperties)
 {
     AddTagged(1, {Property::String(1, u"old"), Property::Int16(2, 4)});

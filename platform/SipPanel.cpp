@@ -6,7 +6,7 @@ namespace
 struct PanelState
 {
     bool raised = false;
-    uint32_t flags = 0; // without SIPF_ON, which follows `raised`
+    uint32_t flags = 0; // as last written; the panel's position is `raised`
     int failQueries = 0;
     std::vector<SipPanel::Call> calls;
 };
@@ -15,11 +15,6 @@ PanelState& State()
 {
     static PanelState state;
     return state;
-}
-
-uint32_t ReportedFlags(const PanelState& state)
-{
-    return state.flags | (state.raised ? SIPF_ON : 0);
 }
 
 bool Log(SipPanel::CallKind kind, uint32_t flags, int state, const void* window, bool succeeded)
@@ -45,7 +40,7 @@ bool SipInfo(unsigned action, unsigned /*param*/, SIPINFO* info, unsigned /*winI
         }
         *info = SIPINFO{};
         info->cbSize = sizeof(SIPINFO);
-        info->fdwFlags = ReportedFlags(state);
+        info->fdwFlags = state.flags;
         // A 240 x 320 screen with a 26-pixel menu bar and an 80-pixel panel.
         info->rcVisibleDesktop = {0, 26, 240, state.raised ? 240 : 320};
         info->rcSipRect = {0, 240, 240, 320};
@@ -53,8 +48,7 @@ bool SipInfo(unsigned action, unsigned /*param*/, SIPINFO* info, unsigned /*winI
     case SPI_SETSIPINFO:
         if (!sized)
             return Log(SipPanel::CallKind::SetInfo, info ? info->fdwFlags : 0, 0, nullptr, false);
-        state.flags = info->fdwFlags & ~SIPF_ON;
-        state.raised = (info->fdwFlags & SIPF_ON) != 0;
+        state.flags = info->fdwFlags;
         return Log(SipPanel::CallKind::SetInfo, info->fdwFlags, 0, nullptr, true);
     default:
         return false;
@@ -74,9 +68,9 @@ bool SHSipPreference(const void* window, int state)
         panel.raised = false;
         break;
     default:
-        return Log(SipPanel::CallKind::Preference, ReportedFlags(panel), state, window, false);
+        return Log(SipPanel::CallKind::Preference, panel.flags, state, window, false);
     }
-    return Log(SipPanel::CallKind::Preference, ReportedFlags(panel), state, window, true);
+    return Log(SipPanel::CallKind::Preference, panel.flags, state, window, true);
 }
 
 namespace SipPanel
@@ -88,7 +82,7 @@ bool IsRaised()
 
 uint32_t Flags()
 {
-    return ReportedFlags(State());
+    return State().flags;
 }
 
 const std::vector<Call>& Calls()

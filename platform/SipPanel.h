@@ -25,7 +25,7 @@ struct SipRect
 struct SIPINFO
 {
     uint32_t cbSize;
-    uint32_t fdwFlags; // SIPF_ON when the panel is raised
+    uint32_t fdwFlags;
     SipRect rcVisibleDesktop;
     SipRect rcSipRect;
     uint32_t dwImDataSize;
@@ -34,7 +34,7 @@ struct SIPINFO
 static_assert(sizeof(SIPINFO) == 48, "the record's size is part of the interface");
 
 /// The information call: SPI_GETSIPINFO fills *info, SPI_SETSIPINFO stores
-/// its flag word (and raises or lowers the panel by its SIPF_ON bit). Both
+/// its flag word as it is (only the preference call moves the panel). Both
 /// need info->cbSize == sizeof(SIPINFO). False on failure.
 bool SipInfo(unsigned action, unsigned param, SIPINFO* info, unsigned winIni);
 /// The preference call: asks for SIP_UP or SIP_FORCEDOWN for `window`.

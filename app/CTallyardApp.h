@@ -36,6 +36,8 @@ protected:
     void OnFileOpen(wxCommandEvent& event);
 
 private:
+    void ExitAfterFirstPaint();
+
     std::unique_ptr<wxDocManager> m_docManager;
 
     wxDECLARE_EVENT_TABLE();

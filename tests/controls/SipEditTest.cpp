@@ -14,6 +14,18 @@ namespace
 {
 using SipPanel::CallKind;
 
+// A flag bit of the panel that none of the fields touches.
+constexpr uint32_t kDocked = 0x0002;
+
+// Stands for any flag word in an expected call.
+constexpr uint32_t kAnyFlags = 0xFFFFFFFF;
+
+// The panel's flags apart from SIPF_ON, which may tell whether it is raised.
+uint32_t PanelFlags()
+{
+    return SipPanel::Flags() & ~SIPF_ON;
+}
+
 // A dialog with a plain field, a multi-line field and a password field, all
 // CSipEdit subclasses made from a template.
 class SipFixture : public testing::Test
@@ -137,7 +149,7 @@ protected:
                 EXPECT_EQ(expected[i].state, calls[i].state) << "call " << i;
                 EXPECT_EQ(expected[i].window, calls[i].window) << "call " << i;
             }
-            else
+            else if (expected[i].flags != kAnyFlags)
             {
                 EXPECT_EQ(expected[i].flags, calls[i].flags) << "call " << i;
             }
@@ -162,20 +174,20 @@ std::vector<SipPanel::Call> operator+(std::vector<SipPanel::Call> a, const std::
 TEST_F(SipFixture, FocusRaisesThePanelAfterOneForceDownWithFlagsUnchanged)
 {
     ASSERT_NE(nullptr, m_name);
-    StartWithFlags(SIPF_ON);
+    StartWithFlags(kDocked);
     FocusOn(m_name);
-    ExpectCalls(Gained(SIPF_ON, SIPF_ON, m_name));
+    ExpectCalls(Gained(kDocked, kDocked, m_name));
     EXPECT_TRUE(SipPanel::IsRaised());
-    EXPECT_EQ(SIPF_ON, m_name->m_savedSipFlags);
+    EXPECT_EQ(kDocked, m_name->m_savedSipFlags);
 }
 
 TEST_F(SipFixture, MovingBetweenFieldsLowersAndRaisesThePanel)
 {
     ASSERT_NE(nullptr, m_details);
     FocusOn(m_name);
-    StartWithFlags(SIPF_ON);
+    StartWithFlags(kDocked);
     FocusOn(m_details);
-    ExpectCalls(Lost(SIPF_ON, m_name->m_savedSipFlags, m_name) + Gained(m_name->m_savedSipFlags,
+    ExpectCalls(Lost(kDocked, m_name->m_savedSipFlags, m_name) + Gained(m_name->m_savedSipFlags,
                                                                        m_name->m_savedSipFlags, m_details));
     EXPECT_TRUE(SipPanel::IsRaised());
 }
@@ -184,25 +196,26 @@ TEST_F(SipFixture, PasswordFieldTurnsCompletionOffOnlyWhileFocused)
 {
     ASSERT_NE(nullptr, m_secret);
     FocusOn(m_name);
-    StartWithFlags(SIPF_ON);
-    m_name->m_savedSipFlags = SIPF_ON;
+    StartWithFlags(kDocked);
+    m_name->m_savedSipFlags = kDocked;
     FocusOn(m_secret);
-    EXPECT_EQ(SIPF_ON | SIPF_DISABLECOMPLETION, SipPanel::Flags());
-    EXPECT_EQ(SIPF_ON, m_secret->m_savedSipFlags);
+    EXPECT_EQ(kDocked | SIPF_DISABLECOMPLETION, PanelFlags());
+    EXPECT_EQ(kDocked, m_secret->m_savedSipFlags);
     EXPECT_TRUE(SipPanel::IsRaised());
 
     FocusOn(m_name);
-    EXPECT_EQ(SIPF_ON, SipPanel::Flags());
-    EXPECT_EQ(SIPF_ON, m_name->m_savedSipFlags);
-    ExpectCalls(Lost(SIPF_ON, SIPF_ON, m_name) + Gained(SIPF_ON, SIPF_ON | SIPF_DISABLECOMPLETION, m_secret) +
-                Lost(SIPF_ON | SIPF_DISABLECOMPLETION, SIPF_ON, m_secret) + Gained(SIPF_ON, SIPF_ON, m_name));
+    EXPECT_EQ(kDocked, PanelFlags());
+    EXPECT_EQ(kDocked, m_name->m_savedSipFlags);
+    ExpectCalls(Lost(kDocked, kDocked, m_name) + Gained(kDocked, kDocked | SIPF_DISABLECOMPLETION, m_secret) +
+                Lost(kAnyFlags, kDocked, m_secret) +
+                Gained(kDocked, kDocked, m_name));
 }
 
 TEST_F(SipFixture, FailedQueryLeavesThePanelAndItsFlagsAlone)
 {
     ASSERT_NE(nullptr, m_details);
     FocusOn(m_name);
-    StartWithFlags(SIPF_ON);
+    StartWithFlags(kDocked);
     // Both queries fail: the one of the field losing the focus (its result
     // is not used) and the one of the field gaining it.
     SipPanel::FailQueries(2);
@@ -214,13 +227,15 @@ TEST_F(SipFixture, FailedQueryLeavesThePanelAndItsFlagsAlone)
     EXPECT_EQ((std::vector<CallKind>{CallKind::GetInfo, CallKind::SetInfo, CallKind::Preference,
                                      CallKind::GetInfo}),
               kinds);
+    ASSERT_EQ(4u, NewCalls().size());
+    EXPECT_FALSE(NewCalls()[3].succeeded);
 
     // Leaving the field whose focus gain failed lowers the panel but writes
     // no stale flags over the panel's own.
-    StartWithFlags(SIPF_ON | SIPF_DISABLECOMPLETION);
+    StartWithFlags(kDocked | SIPF_DISABLECOMPLETION);
     FocusOn(m_name);
-    EXPECT_EQ(SIPF_ON | SIPF_DISABLECOMPLETION, SipPanel::Flags());
-    EXPECT_EQ(SIPF_ON | SIPF_DISABLECOMPLETION, m_name->m_savedSipFlags);
+    EXPECT_EQ(kDocked | SIPF_DISABLECOMPLETION, PanelFlags());
+    EXPECT_EQ(kDocked | SIPF_DISABLECOMPLETION, m_name->m_savedSipFlags);
     const auto calls = NewCalls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(CallKind::Preference, calls.front().kind);
@@ -232,13 +247,13 @@ TEST_F(SipFixture, FailedQueryLeavesThePanelAndItsFlagsAlone)
 TEST_F(SipFixture, ClosingTheDialogLowersThePanelAndRestoresTheFlags)
 {
     ASSERT_NE(nullptr, m_secret);
-    StartWithFlags(SIPF_ON);
+    StartWithFlags(kDocked);
     FocusOn(m_secret);
     ASSERT_TRUE(SipPanel::IsRaised());
-    ASSERT_EQ(SIPF_ON | SIPF_DISABLECOMPLETION, SipPanel::Flags());
+    ASSERT_EQ(kDocked | SIPF_DISABLECOMPLETION, PanelFlags());
     delete m_dlg;
     m_dlg = nullptr;
     Pump(50);
     EXPECT_FALSE(SipPanel::IsRaised());
-    EXPECT_EQ(SIPF_ON, SipPanel::Flags());
+    EXPECT_EQ(kDocked, PanelFlags());
 }

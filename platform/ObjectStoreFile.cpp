@@ -1,3 +1,5 @@
+// Finding, making and checking the store file before a connection uses it.
+
 #include "platform/ObjectStoreConnection.h"
 
 #include "platform/Paths.h"
@@ -7,8 +9,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-// Finding, making and checking the store file before a connection uses it.
 
 namespace ObjectStore::detail
 {

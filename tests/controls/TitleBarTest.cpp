@@ -3,6 +3,7 @@
 
 #include "controls/TitleBar.h"
 #include "resources/ResourceIds.h"
+#include "resources/Resources.h"
 
 #include <wx/dcmemory.h>
 #include <wx/dialog.h>
@@ -272,6 +273,38 @@ TEST(TitleBar, LongTitleRunsToTheEdgeAndUnderTheDiscs)
     ASSERT_TRUE(CTitleBar::s_titleButtons.IsOk());
     // Between the discs the block of the picture hides the title.
     EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(62), r - dlg.FromDIP(58)));
+}
+
+TEST(TitleBar, WithoutItsPictureStillPaintsAndTapsThenLoadsItLater)
+{
+    const wxBitmap saved = CTitleBar::s_titleButtons;
+    CTitleBar::s_titleButtons = wxNullBitmap;
+    Resources::SetMissingForTest(IDB_TITLE_BUTTONS, true);
+    {
+        RecordingDlg dlg(true);
+        ASSERT_NE(nullptr, dlg.m_bar);
+        EXPECT_FALSE(CTitleBar::s_titleButtons.IsOk());
+        dlg.m_bar->SetLabel(wxString()); // its blue would count as discs
+        const wxSize size = dlg.m_bar->GetClientSize();
+        wxBitmap bmp(size);
+        {
+            wxMemoryDC mem(bmp);
+            dlg.m_bar->Draw(mem);
+        }
+        const wxImage img = bmp.ConvertToImage();
+        EXPECT_EQ(0, CountDarkBlue(img, 0, size.x, 0, size.y));
+        EXPECT_EQ(0, img.GetRed(size.x / 2, size.y - 1));
+
+        wxMouseEvent down(wxEVT_LEFT_DOWN);
+        down.SetPosition(wxPoint(size.x - dlg.FromDIP(56), dlg.FromDIP(2)));
+        dlg.m_bar->ProcessWindowEvent(down);
+        EXPECT_EQ(std::vector<int>{wxID_CANCEL}, dlg.m_buttons);
+    }
+    Resources::SetMissingForTest(IDB_TITLE_BUTTONS, false);
+    RecordingDlg later(true);
+    EXPECT_TRUE(CTitleBar::s_titleButtons.IsOk());
+    if (!CTitleBar::s_titleButtons.IsOk())
+        CTitleBar::s_titleButtons = saved;
 }
 
 TEST(TitleBar, SharedFontIsBoldAtTwelvePoints)

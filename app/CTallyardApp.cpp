@@ -46,6 +46,8 @@ void CTallyardApp::InstallStoreMessageHook()
 
 bool CTallyardApp::OnInit()
 {
+    // A user of a release build gets no assertion dialogs.
+    wxDISABLE_ASSERTS_IN_RELEASE_BUILD();
     // The program's title is its executable's base name, which wx already uses.
     if (!Resources::Init())
         return false;

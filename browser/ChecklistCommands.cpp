@@ -9,10 +9,7 @@
 #include "dialogs/CListNameDlg.h"
 #include "dialogs/CNoteDlg.h"
 #include "editor/CCopyListDlg.h"
-#if __has_include("editor/CListDlg.h")
 #include "editor/CListDlg.h"
-#define TALLYARD_HAS_EDITOR 1
-#endif
 #include "resources/ResourceIds.h"
 
 #include <wx/menu.h>
@@ -46,12 +43,10 @@ void CTallyardView::OnNewChecklist(wxCommandEvent&)
     list.position = m_lists.totalCount;
     list.SaveList();
 
-#ifdef TALLYARD_HAS_EDITOR
     CListDlg editor;
     editor.SetListId(list.id);
     editor.SetTotalCount(m_lists.totalCount + 1);
     editor.ShowModal();
-#endif
     RefreshList();
 }
 
@@ -61,12 +56,10 @@ void CTallyardView::OpenChecklist()
     if (!m_list || row >= m_list->GetItemCount())
         return;
 
-#ifdef TALLYARD_HAS_EDITOR
     CListDlg editor;
     editor.SetListId(m_lists[row].id);
     editor.SetTotalCount(m_lists.totalCount);
     editor.ShowModal();
-#endif
     // The editor may have re-filed the checklist or changed the categories.
     RefreshList();
     FillCategorySelector();

@@ -1,1 +1,447 @@
-// placeholder: replaced by its implementation
+// The checklist editor: opening, layout, the command bar and the rows.
+#include "editor/CListDlg.h"
+
+#include "app/SettingsKey.h"
+#include "controls/GestureListCtrl.h"
+#include "controls/MessageBox.h"
+#include "controls/TitleBar.h"
+#include "controls/WxString.h"
+#include "dialogs/ContextHelp.h"
+#include "dialogs/DialogSupport.h"
+#include "resources/ResourceIds.h"
+#include "resources/Resources.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/combobox.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/renderer.h>
+#include <wx/settings.h>
+#include <wx/statbmp.h>
+#include <wx/toolbar.h>
+#include <wx/wupdlock.h>
+#include <wx/xrc/xmlres.h>
+
+#include <algorithm>
+
+namespace
+{
+constexpr int kCategoryWidth = 80;
+constexpr int kPriorityWidth = 30;
+constexpr int kNameWidthWithPriority = 198;
+constexpr int kNameWidth = 228;
+constexpr int kButtonSize = 16;
+// The list draws its check box this far from either side of the box.
+constexpr int kCheckBoxMargin = 5;
+// Template rectangles, dialog units.
+constexpr int kTitleHeightDlu = 14;
+constexpr int kStripHeightDlu = 17;
+constexpr int kButtonOffsetDlu = 3; // buttons sit this far into the strip
+
+// Makes an entry of a loaded menu a check item, keeping its place and text.
+void MakeCheckable(wxMenu& top, int id)
+{
+    wxMenu* owner = nullptr;
+    wxMenuItem* item = top.FindItem(id, &owner);
+    if (!item || !owner || item->IsCheckable())
+        return;
+    const wxString label = item->GetItemLabel();
+    const wxMenuItemList& items = owner->GetMenuItems();
+    size_t pos = 0;
+    for (auto node = items.GetFirst(); node && node->GetData() != item; node = node->GetNext())
+        ++pos;
+    owner->Destroy(item);
+    owner->Insert(pos, id, label, wxString(), wxITEM_CHECK);
+}
+
+// The buttons' command ids are too large to create windows with: each is
+// made under a name of its own and then takes its command's id.
+wxBitmapButton* TakeButton(wxWindow& dlg, const char* name, int id)
+{
+    auto* button = wxDynamicCast(dlg.FindWindow(XRCID(name)), wxBitmapButton);
+    if (button)
+        button->SetId(id);
+    return button;
+}
+
+std::unique_ptr<wxMenu> LoadBarMenu(const char* name)
+{
+    return std::unique_ptr<wxMenu>(wxXmlResource::Get()->LoadMenu(name));
+}
+}
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
+    EVT_INIT_DIALOG(                                    CListDlg::OnInitDialog)
+    EVT_SIZE(                                           CListDlg::OnSize)
+    EVT_HELP(                   wxID_ANY,               CListDlg::OnHelp)
+    EVT_CHAR_HOOK(                                      CListDlg::OnCharHook)
+    EVT_TOOL(                   ID_MENU_LIST,           CListDlg::OnMenuButton)
+    EVT_TOOL(                   ID_MENU_ITEMS,          CListDlg::OnMenuButton)
+    EVT_TOOL(                   ID_MENU_TOOLS,          CListDlg::OnMenuButton)
+    EVT_BUTTON(                 ID_NEW_ITEM,            CListDlg::OnNewItem)
+    EVT_BUTTON(                 ID_EDIT_ITEM,           CListDlg::OnEditItem)
+    EVT_MENU(                   ID_EDIT_ITEM,           CListDlg::OnEditItem)
+    EVT_BUTTON(                 ID_DELETE_ITEM_BUTTON,  CListDlg::OnDeleteItem)
+    EVT_MENU(                   ID_DELETE_ITEM,         CListDlg::OnDeleteItem)
+    EVT_BUTTON(                 ID_ITEM_MOVE_UP,        CListDlg::OnMoveUp)
+    EVT_MENU(                   ID_ITEM_MOVE_UP,        CListDlg::OnMoveUp)
+    EVT_BUTTON(                 ID_ITEM_MOVE_DOWN,      CListDlg::OnMoveDown)
+    EVT_MENU(                   ID_ITEM_MOVE_DOWN,      CListDlg::OnMoveDown)
+    EVT_LIST_ITEM_CHECKED(      IDC_ITEMS,              CListDlg::OnItemChanged)
+    EVT_LIST_ITEM_UNCHECKED(    IDC_ITEMS,              CListDlg::OnItemChanged)
+    EVT_LIST_ITEM_SELECTED(     IDC_ITEMS,              CListDlg::OnItemChanged)
+    EVT_LIST_ITEM_DESELECTED(   IDC_ITEMS,              CListDlg::OnItemChanged)
+    EVT_LIST_ITEM_ACTIVATED(    IDC_ITEMS,              CListDlg::OnItemActivated)
+    EVT_LIST_CONTEXTMENU_REQUEST(IDC_ITEMS,             CListDlg::OnListContextMenu)
+    EVT_COMBOBOX_CLOSEUP(       IDC_CATEGORY,           CListDlg::OnCategoryChosen)
+    EVT_COMBOBOX(               IDC_CATEGORY,           CListDlg::OnCategoryChosen)
+    EVT_MENU(                   ID_SHOW_ALL,            CListDlg::OnShowAll)
+    EVT_MENU(                   ID_SHOW_CHECKED,        CListDlg::OnShowChecked)
+    EVT_MENU(                   ID_SHOW_UNCHECKED,      CListDlg::OnShowUnchecked)
+    EVT_UPDATE_UI(              ID_SHOW_ALL,            CListDlg::OnUpdateShowAll)
+    EVT_UPDATE_UI(              ID_SHOW_CHECKED,        CListDlg::OnUpdateShowChecked)
+    EVT_UPDATE_UI(              ID_SHOW_UNCHECKED,      CListDlg::OnUpdateShowUnchecked)
+    EVT_MENU(                   ID_SORT_PRIORITY,       CListDlg::OnSortPriority)
+    EVT_MENU(                   ID_SORT_ALPHA,          CListDlg::OnSortAlpha)
+    EVT_MENU(                   ID_UNCHECK_ALL,         CListDlg::OnUncheckAll)
+    EVT_MENU(                   ID_CHECK_ALL,           CListDlg::OnCheckAll)
+    EVT_MENU(                   ID_INVERT_CHECKS,       CListDlg::OnInvertChecks)
+    EVT_MENU(                   ID_PURGE_CHECKED,       CListDlg::OnPurgeChecked)
+    EVT_MENU(                   ID_RENAME_LIST,         CListDlg::OnRenameList)
+    EVT_MENU(                   ID_DELETE_LIST,         CListDlg::OnDeleteList)
+    EVT_MENU(                   ID_EDIT_NOTE,           CListDlg::OnEditNote)
+    EVT_MENU(                   ID_COPY_LIST,           CListDlg::OnCopyList)
+    EVT_MENU(                   ID_PREFERENCES,         CListDlg::OnPreferences)
+    EVT_MENU(                   ID_EXPORT_LIST,         CListDlg::OnExportList)
+    EVT_MENU(                   ID_IMPORT_LIST,         CListDlg::OnImportList)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+CListDlg::CListDlg(wxWindow* parent)
+{
+    if (!wxXmlResource::Get()->LoadDialog(this, parent, "CListDlg"))
+        return;
+    m_titleBar = wxDynamicCast(FindWindow(IDC_TITLE_BAR), CTitleBar);
+    m_list = wxDynamicCast(FindWindow(IDC_ITEMS), CGestureListCtrl);
+    m_buttonStrip = wxDynamicCast(FindWindow(IDB_BUTTON_STRIP), wxStaticBitmap);
+    m_btnNew = TakeButton(*this, "ID_NEW_ITEM_BTN", ID_NEW_ITEM);
+    m_btnEdit = TakeButton(*this, "ID_EDIT_ITEM_BTN", ID_EDIT_ITEM);
+    m_btnDelete = TakeButton(*this, "ID_DELETE_ITEM_BUTTON_BTN", ID_DELETE_ITEM_BUTTON);
+    m_btnUp = TakeButton(*this, "ID_ITEM_MOVE_UP_BTN", ID_ITEM_MOVE_UP);
+    m_btnDown = TakeButton(*this, "ID_ITEM_MOVE_DOWN_BTN", ID_ITEM_MOVE_DOWN);
+    if (!m_titleBar || !m_list || !m_buttonStrip || !m_btnNew || !m_btnEdit || !m_btnDelete || !m_btnUp ||
+        !m_btnDown)
+    {
+        wxFAIL_MSG("CListDlg template is incomplete");
+        m_list = nullptr; // ShowModal refuses to run
+        return;
+    }
+
+    m_list->SetVirtualProviders([this](long row, long column) { return RowText(row, column); },
+                                [this](long row) { return IsBoxChecked(row); });
+    // A press reaches the list before the list acts on it, so the tap is
+    // known before the check box it toggles reports the change.
+    m_list->Bind(wxEVT_LEFT_DOWN, &CListDlg::OnListLeftDown, this);
+
+    CreateCommandBar();
+    SetUpButtons();
+}
+
+CListDlg::~CListDlg() = default;
+
+void CListDlg::CreateCommandBar()
+{
+    m_listMenu = LoadBarMenu("IDR_LIST_MENU_LIST");
+    m_itemsMenu = LoadBarMenu("IDR_LIST_MENU_ITEMS");
+    m_toolsMenu = LoadBarMenu("IDR_LIST_MENU_TOOLS");
+    if (m_itemsMenu)
+    {
+        for (int id : {ID_SHOW_ALL, ID_SHOW_UNCHECKED, ID_SHOW_CHECKED})
+            MakeCheckable(*m_itemsMenu, id);
+    }
+
+    m_commandBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                 wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TEXT | wxTB_NOICONS | wxTB_NODIVIDER | wxNO_BORDER);
+    const wxBitmap blank(1, 1, 32);
+    const struct
+    {
+        int id;
+        int labelId;
+        const char* fallback;
+    } buttons[] = {{ID_MENU_LIST, IDS_LIST, "List"},
+                   {ID_MENU_ITEMS, IDS_ITEMS, "Items"},
+                   {ID_MENU_TOOLS, IDS_LIST_TOOLS, "Tools"}};
+    for (const auto& b : buttons)
+    {
+        const wxString label = Resources::String(b.labelId);
+        m_commandBar->AddTool(b.id, label.empty() ? wxString(b.fallback) : label, wxBitmapBundle(blank));
+    }
+    m_categoryBox = new wxComboBox(m_commandBar, IDC_CATEGORY, wxString(), wxDefaultPosition,
+                                   wxSize(FromDIP(kCategoryWidth), -1), 0, nullptr,
+                                   wxCB_READONLY | wxCB_DROPDOWN);
+    m_commandBar->AddControl(m_categoryBox);
+    m_commandBar->Realize();
+}
+
+void CListDlg::SetUpButtons()
+{
+    const struct
+    {
+        wxBitmapButton* button;
+        int normal;
+        int disabled;
+    } buttons[] = {{m_btnNew, IDB_NEW, 0},
+                   {m_btnEdit, IDB_EDIT, IDB_EDIT_DISABLED},
+                   {m_btnDelete, IDB_DELETE, IDB_DELETE_DISABLED},
+                   {m_btnUp, IDB_UP, IDB_UP_DISABLED},
+                   {m_btnDown, IDB_DOWN, IDB_DOWN_DISABLED}};
+    for (const auto& b : buttons)
+    {
+        b.button->SetBitmapLabel(Resources::Bitmap(b.normal));
+        if (b.disabled)
+            b.button->SetBitmapDisabled(Resources::Bitmap(b.disabled));
+        b.button->SetSize(FromDIP(wxSize(kButtonSize, kButtonSize)));
+        b.button->Show();
+    }
+}
+
+int CListDlg::ShowModal()
+{
+    if (!m_list)
+        return -1;
+    // Checked before the dialog shows, so a checklist that cannot be opened
+    // never flashes an empty editor.
+    if (m_listId == 0)
+        ShowMessage("The id was not set!!", wxString(), wxOK);
+    if (!m_record.LoadList(m_listId))
+    {
+        ShowMessage("Error loading the checklist!", wxString(), wxOK);
+        return wxID_CANCEL;
+    }
+    return wxDialog::ShowModal();
+}
+
+void CListDlg::OnInitDialog(wxInitDialogEvent& event)
+{
+    wxDialog::OnInitDialog(event);
+    MakeFullScreen(*this, IDC_TITLE_BAR);
+
+    // Opened without ShowModal's checks: the same checks, the close deferred
+    // until the dialog runs.
+    if (m_listId == 0 || m_record.id != m_listId)
+    {
+        if (m_listId == 0)
+            ShowMessage("The id was not set!!", wxString(), wxOK, this);
+        if (!m_record.LoadList(m_listId))
+        {
+            ShowMessage("Error loading the checklist!", wxString(), wxOK, this);
+            CallAfter([this] { CloseDialog(*this, wxID_CANCEL); });
+            return;
+        }
+    }
+
+    if (m_list->GetColumnCount() == 0)
+    {
+        m_list->EnableCheckBoxes();
+        m_list->InsertColumn(0, wxString(), wxLIST_FORMAT_LEFT, 100);
+        m_list->InsertColumn(1, wxString(), wxLIST_FORMAT_LEFT, 100);
+    }
+    FillList();
+    FillCategoryBox();
+    DisableItemButtons();
+
+    m_titleBar->SetLabel(ToWx(m_record.name));
+    SetTitle(ToWx(m_record.name));
+    LayOut();
+    m_list->SetFocus();
+}
+
+wxMenu* CListDlg::GetBarMenu(int buttonId) const
+{
+    switch (buttonId)
+    {
+    case ID_MENU_LIST:
+        return m_listMenu.get();
+    case ID_MENU_ITEMS:
+        return m_itemsMenu.get();
+    case ID_MENU_TOOLS:
+        return m_toolsMenu.get();
+    default:
+        return nullptr;
+    }
+}
+
+void CListDlg::OnMenuButton(wxCommandEvent& event)
+{
+    // Shown by the dialog, so the entries' commands and their check marks
+    // are the dialog's.
+    if (wxMenu* menu = GetBarMenu(event.GetId()))
+        PopupMenu(menu);
+}
+
+void CListDlg::OnSize(wxSizeEvent&)
+{
+    LayOut();
+}
+
+// The template's rectangles stretched to the dialog: title across the top,
+// the command bar at the bottom as on the device, the button strip above it
+// and the list in between.
+void CListDlg::LayOut()
+{
+    if (!m_list)
+        return;
+    const wxSize client = GetClientSize();
+    const int barHeight = m_commandBar ? m_commandBar->GetBestSize().y : 0;
+    const int titleHeight = ConvertDialogToPixels(wxSize(0, kTitleHeightDlu)).y;
+    const int stripHeight = ConvertDialogToPixels(wxSize(0, kStripHeightDlu)).y;
+    const int stripTop = std::max(titleHeight, client.y - barHeight - stripHeight);
+
+    m_titleBar->SetSize(0, 0, client.x, titleHeight);
+    m_list->SetSize(0, titleHeight, client.x, std::max(0, stripTop - titleHeight));
+
+    const wxSize stripSize(std::max(1, client.x), stripHeight);
+    if (m_buttonStrip->GetSize() != stripSize || !m_buttonStrip->GetBitmap().IsOk())
+    {
+        const wxBitmapBundle strip = Resources::Bitmap(IDB_BUTTON_STRIP);
+        wxImage image = strip.GetBitmap(FromDIP(Resources::BitmapSize(IDB_BUTTON_STRIP))).ConvertToImage();
+        if (image.IsOk())
+        {
+            image.Rescale(stripSize.x, stripSize.y, wxIMAGE_QUALITY_BILINEAR);
+            m_buttonStrip->SetBitmap(wxBitmap(image));
+        }
+    }
+    m_buttonStrip->SetSize(wxRect(wxPoint(0, stripTop), stripSize));
+
+    const int buttonTop = stripTop + ConvertDialogToPixels(wxSize(0, kButtonOffsetDlu)).y;
+    for (wxBitmapButton* button : {m_btnNew, m_btnEdit, m_btnDelete, m_btnUp, m_btnDown})
+        button->Move(button->GetPosition().x, buttonTop);
+
+    if (m_commandBar)
+        m_commandBar->SetSize(0, client.y - barHeight, client.x, barHeight);
+    SetColumnWidths();
+}
+
+// The priority column keeps its width; the name takes the rest of the row,
+// at least as much as the template gives it.
+void CListDlg::SetColumnWidths()
+{
+    if (!m_list || m_list->GetColumnCount() < 2)
+        return;
+    const int priority = m_showPriority ? m_list->FromDIP(kPriorityWidth) : 0;
+    const int boxLane = wxRendererNative::Get().GetCheckBoxSize(m_list).x + 2 * kCheckBoxMargin;
+    const int room = m_list->GetClientSize().x - boxLane - priority -
+                     wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
+    const int name = std::max(room, m_list->FromDIP(m_showPriority ? kNameWidthWithPriority : kNameWidth));
+    if (m_showPriority)
+    {
+        m_list->SetColumnWidth(0, priority);
+        m_list->SetColumnWidth(1, name);
+    }
+    else
+    {
+        m_list->SetColumnWidth(0, name);
+        m_list->SetColumnWidth(1, 0);
+    }
+}
+
+bool CListDlg::ReadShowPriority() const
+{
+    SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+    return key.ReadNumber(u"ShowPriority", 0) != 0;
+}
+
+void CListDlg::FillList()
+{
+    if (!m_list)
+        return;
+    DisableItemButtons();
+    wxWindowUpdateLocker noRedraw(m_list);
+    m_list->DeleteAllItems();
+    m_boxes.clear();
+
+    m_record.LoadItems(m_filter);
+    m_showPriority = ReadShowPriority();
+    SetColumnWidths();
+
+    // Rows are virtual: the list asks for the texts of the rows it shows.
+    m_boxes.reserve(m_record.items.size());
+    for (const ItemRecord& item : m_record.items)
+        m_boxes.push_back(item.checked != 0);
+    m_list->SetItemCount(static_cast<long>(m_record.items.size()));
+    m_list->Refresh(true);
+}
+
+wxString CListDlg::RowText(long row, long column) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_record.items.size())
+        return wxString();
+    const ItemRecord& item = m_record.items[row];
+    if (m_showPriority)
+        return column == 0 ? wxString::Format("%d", item.priority) : ToWx(item.name);
+    return column == 0 ? ToWx(item.name) : wxString();
+}
+
+bool CListDlg::IsBoxChecked(long row) const
+{
+    return row >= 0 && static_cast<size_t>(row) < m_boxes.size() && m_boxes[row] != 0;
+}
+
+void CListDlg::FillCategoryBox()
+{
+    if (!m_categoryBox)
+        return;
+    m_categoryBox->Clear();
+    CategoryList categories;
+    if (!categories.LoadCategories())
+        categories.clear();
+    for (const CategoryRecord& category : categories)
+        m_categoryBox->Append(ToWx(category.name));
+    m_categoryBox->Append("Unfiled");
+    m_categoryBox->Append("Edit...");
+
+    int select = wxNOT_FOUND;
+    for (unsigned i = 0; i < m_categoryBox->GetCount(); ++i)
+    {
+        if (FromWx(m_categoryBox->GetString(i)) == m_record.category)
+        {
+            select = static_cast<int>(i);
+            break;
+        }
+    }
+    m_categoryBox->SetSelection(select);
+}
+
+void CListDlg::DisableItemButtons()
+{
+    for (wxBitmapButton* button : {m_btnEdit, m_btnDelete, m_btnUp, m_btnDown})
+    {
+        if (button)
+            button->Disable();
+    }
+}
+
+void CListDlg::OnHelp(wxHelpEvent& event)
+{
+    ShowHelpTopic(u"#ChecklistDlg_Help");
+    event.Skip();
+}
+
+void CListDlg::OnCharHook(wxKeyEvent& event)
+{
+    // Escape closes; Enter stays with the list, where it opens the row.
+    if (event.GetKeyCode() == WXK_ESCAPE && HandleDialogKey(*this, event))
+        return;
+    event.Skip();
+}
+
+void CListDlg::OnExportList(wxCommandEvent&)
+{
+    ShowMessage("Export List", wxString(), wxOK, this);
+}
+
+void CListDlg::OnImportList(wxCommandEvent&)
+{
+    ShowMessage("Import List", wxString(), wxOK, this);
+}

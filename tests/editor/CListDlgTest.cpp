@@ -1,1 +1,274 @@
-// placeholder: replaced by its implementation
+// The checklist editor: opening, taps on check boxes, filters, sorting and
+// moving items, with real clicks and checked in the store.
+#include "tests/editor/ListDlgTest.h"
+
+#include "dialogs/CPreferencesDlg.h"
+
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/menu.h>
+#include <wx/uiaction.h>
+
+namespace
+{
+const std::vector<ItemSpec> s_fiveItems = {
+    {u"Bread", 0, 3}, {u"Milk", 1, 1}, {u"Eggs", 0, 3}, {u"Tea", 1, 2}, {u"Jam", 0, 5}};
+}
+
+TEST_F(ListDlgTest, OpensOnTheItemsInPositionOrder)
+{
+    ListRecord list = MakeList(u"Groceries", {});
+    // Stored out of order: positions 4, 0, 3, 1, 2.
+    const int16_t positions[] = {4, 0, 3, 1, 2};
+    for (size_t i = 0; i < s_fiveItems.size(); ++i)
+    {
+        ItemRecord item;
+        item.listId = list.id;
+        item.name = s_fiveItems[i].name;
+        item.checked = s_fiveItems[i].checked;
+        item.position = positions[i];
+        ASSERT_TRUE(item.SaveItem());
+    }
+
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    const int rc = Run(dlg, [](CListDlg& d) {
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Tea", u"Jam", u"Eggs", u"Bread"}), RowNames(d));
+        EXPECT_EQ((std::vector<bool>{true, true, false, false, false}), RowTicks(d));
+        EXPECT_TRUE(Enabled(d, ID_NEW_ITEM));
+        for (int id : {ID_EDIT_ITEM, ID_DELETE_ITEM_BUTTON, ID_ITEM_MOVE_UP, ID_ITEM_MOVE_DOWN})
+            EXPECT_FALSE(Enabled(d, id)) << id;
+        EXPECT_EQ("Groceries", d.m_titleBar->GetLabel());
+        EXPECT_EQ("Personal", d.m_categoryBox->GetStringSelection());
+        // Without "Show Priority" the name takes column 0.
+        EXPECT_EQ(0, d.m_list->GetColumnWidth(1));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+    EXPECT_EQ(wxID_OK, rc);
+}
+
+TEST_F(ListDlgTest, OpeningWithoutAnIdOrOnAMissingChecklistFails)
+{
+    CListDlg noId;
+    int rc = wxID_NONE;
+    wxTEST_DIALOG(rc = noId.ShowModal(), ExpectMessage("The id was not set!!", AppTitle()),
+                  ExpectMessage("Error loading the checklist!", AppTitle()));
+    EXPECT_EQ(wxID_CANCEL, rc);
+    EXPECT_FALSE(noId.IsShown());
+
+    CListDlg missing;
+    missing.SetListId(12345);
+    wxTEST_DIALOG(rc = missing.ShowModal(), ExpectMessage("Error loading the checklist!", AppTitle()));
+    EXPECT_EQ(wxID_CANCEL, rc);
+}
+
+TEST_F(ListDlgTest, TapAtX15IsStoredAndAtX16IsSetBack)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        const int edge = d.m_list->FromDIP(16);
+        // Bread (unchecked) ticked at the box's last pixel column.
+        TapRow(d, 0, edge - 1);
+        ListRecord stored = Stored(list.id);
+        EXPECT_EQ(1, stored.items[0].checked);
+        EXPECT_EQ(2, stored.uncheckedCount);
+        EXPECT_TRUE(d.m_list->IsItemChecked(0));
+
+        // Milk (checked) unticked the same way raises the count again.
+        TapRow(d, 1, edge - 1);
+        stored = Stored(list.id);
+        EXPECT_EQ(0, stored.items[1].checked);
+        EXPECT_EQ(3, stored.uncheckedCount);
+        EXPECT_FALSE(d.m_list->IsItemChecked(1));
+
+        // One pixel further right the list still toggles the box, and the
+        // editor puts it back.
+        TapRow(d, 2, edge);
+        stored = Stored(list.id);
+        EXPECT_EQ(0, stored.items[2].checked);
+        EXPECT_EQ(3, stored.uncheckedCount);
+        EXPECT_FALSE(d.m_list->IsItemChecked(2));
+        EXPECT_FALSE(d.m_tapPending);
+
+        // A tap on the text selects the row and changes nothing.
+        TapRow(d, 3, d.m_list->FromDIP(80));
+        EXPECT_EQ(1, Stored(list.id).items[3].checked);
+        EXPECT_TRUE(d.m_list->IsItemChecked(3));
+        EXPECT_TRUE(Enabled(d, ID_EDIT_ITEM));
+        TapTitleBar(d, TitleArea::Cancel);
+    });
+}
+
+TEST_F(ListDlgTest, TickingUnderShowUncheckedRemovesTheRow)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        Command(d, ID_SHOW_UNCHECKED);
+        ASSERT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Jam"}), RowNames(d));
+        TapRow(d, 1, d.m_list->FromDIP(10));
+        EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Jam"}), RowNames(d));
+        const ListRecord stored = Stored(list.id);
+        EXPECT_EQ(1, stored.items[2].checked);
+        EXPECT_EQ(2, stored.uncheckedCount);
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
+TEST_F(ListDlgTest, FilterMenuCarriesExactlyOneCheckMark)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        wxMenu* items = d.GetBarMenu(ID_MENU_ITEMS);
+        ASSERT_NE(nullptr, items);
+        const int filters[] = {ID_SHOW_ALL, ID_SHOW_CHECKED, ID_SHOW_UNCHECKED};
+        const size_t rows[] = {5, 2, 3};
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            for (size_t f = 0; f < 3; ++f)
+            {
+                Command(d, filters[f]);
+                EXPECT_EQ(rows[f], static_cast<size_t>(d.m_list->GetItemCount()));
+                items->UpdateUI(&d);
+                for (size_t g = 0; g < 3; ++g)
+                    EXPECT_EQ(f == g, items->IsChecked(filters[g])) << filters[f] << " " << filters[g];
+            }
+        }
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
+TEST_F(ListDlgTest, PriorityColumnFollowsThePreference)
+{
+    SetShowPriority(1);
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        EXPECT_EQ(d.m_list->FromDIP(30), d.m_list->GetColumnWidth(0));
+        EXPECT_EQ("3", d.m_list->GetItemText(0, 0));
+        EXPECT_EQ("Bread", d.m_list->GetItemText(0, 1));
+
+        // Turned off from the editor: the column goes at once.
+        wxTEST_DIALOG(Command(d, ID_PREFERENCES), ExpectDialog<CPreferencesDlg>([](CPreferencesDlg& p) {
+                          auto* box = wxDynamicCast(p.FindWindow(IDC_SHOW_PRIORITY), wxCheckBox);
+                          EXPECT_TRUE(box && box->GetValue());
+                          if (box)
+                              box->SetValue(false);
+                          return ConfirmNested(p);
+                      }));
+        EXPECT_EQ(0, d.m_list->GetColumnWidth(1));
+        EXPECT_EQ("Bread", d.m_list->GetItemText(0, 0));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
+TEST_F(ListDlgTest, SortByPriorityIsStableAndStays)
+{
+    const ListRecord list =
+        MakeList(u"Chores", {{u"Sweep", 0, 3}, {u"Dust", 0, 1}, {u"Mop", 0, 3}, {u"Wash", 1, 2}});
+    {
+        CListDlg dlg;
+        dlg.SetListId(list.id);
+        Run(dlg, [&](CListDlg& d) {
+            Command(d, ID_SORT_PRIORITY);
+            EXPECT_EQ((std::vector<std::u16string>{u"Dust", u"Wash", u"Sweep", u"Mop"}), RowNames(d));
+            TapTitleBar(d, TitleArea::Ok);
+        });
+    }
+    const ListRecord stored = Stored(list.id);
+    EXPECT_EQ((std::vector<std::u16string>{u"Dust", u"Wash", u"Sweep", u"Mop"}), Names(stored.items));
+    for (size_t i = 0; i < stored.items.size(); ++i)
+        EXPECT_EQ(static_cast<int16_t>(i), stored.items[i].position);
+
+    CListDlg again;
+    again.SetListId(list.id);
+    Run(again, [&](CListDlg& d) {
+        EXPECT_EQ((std::vector<std::u16string>{u"Dust", u"Wash", u"Sweep", u"Mop"}), RowNames(d));
+        // Alphabetically: by code unit, capitals first.
+        Command(d, ID_SORT_ALPHA);
+        EXPECT_EQ((std::vector<std::u16string>{u"Dust", u"Mop", u"Sweep", u"Wash"}), RowNames(d));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
+TEST_F(ListDlgTest, MoveButtonsFollowTheTappedRowAndTheMoves)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        const int text = d.m_list->FromDIP(80);
+        // Nothing selected: Move Up does nothing.
+        Command(d, ID_ITEM_MOVE_UP);
+        EXPECT_EQ(Names(list.items), Names(Stored(list.id).items));
+
+        TapRow(d, 0, text);
+        EXPECT_FALSE(Enabled(d, ID_ITEM_MOVE_UP));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_DOWN));
+        TapRow(d, 4, text);
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_UP));
+        EXPECT_FALSE(Enabled(d, ID_ITEM_MOVE_DOWN));
+
+        TapRow(d, 1, text);
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_UP));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_DOWN));
+        ClickChild(d, ID_ITEM_MOVE_UP);
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Bread", u"Eggs", u"Tea", u"Jam"}), RowNames(d));
+        EXPECT_EQ(0, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        EXPECT_FALSE(Enabled(d, ID_ITEM_MOVE_UP));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_DOWN));
+        // The ticks moved with their items.
+        EXPECT_EQ((std::vector<bool>{true, false, false, true, false}), RowTicks(d));
+
+        ClickChild(d, ID_ITEM_MOVE_DOWN);
+        ClickChild(d, ID_ITEM_MOVE_DOWN);
+        EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}), RowNames(d));
+        EXPECT_EQ(2, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_UP));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+    EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}),
+              Names(Stored(list.id).items));
+}
+
+TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        wxRect rect;
+        ASSERT_TRUE(d.m_list->GetItemRect(2, rect));
+        // The menu runs its own loop: choose its third entry from the
+        // keyboard once it is up.
+        bool chose = false;
+        wxTimer timer;
+        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            wxUIActionSimulator keys;
+            for (int i = 0; i < 3; ++i)
+            {
+                keys.Char(WXK_DOWN);
+                wxMilliSleep(30);
+            }
+            keys.Char(WXK_RETURN);
+            chose = true;
+        });
+        timer.StartOnce(CGestureListCtrl::kHoldMs + 600);
+        HoldAt(d.m_list, wxPoint(d.m_list->FromDIP(80), rect.y + rect.height / 2), CGestureListCtrl::kHoldMs + 200);
+        WaitFor([&] { return chose; }, 5000);
+        WaitFor([&] { return RowNames(d).front() != u"Bread" || RowNames(d)[1] == u"Eggs"; }, 2000);
+        EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}), RowNames(d));
+        EXPECT_EQ(1, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_UP));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_DOWN));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+    EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}),
+              Names(Stored(list.id).items));
+}

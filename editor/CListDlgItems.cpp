@@ -1,0 +1,279 @@
+// The checklist editor: taps on rows, the item commands and the context menu.
+#include "editor/CListDlg.h"
+
+#include "controls/GestureListCtrl.h"
+#include "controls/MessageBox.h"
+#include "controls/WxString.h"
+#include "editor/CItemDlg.h"
+#include "resources/ResourceIds.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/menu.h>
+
+#include <unordered_map>
+#include <utility>
+
+namespace
+{
+// A tap this far from the row's left edge or further lies right of the
+// check box, device pixels.
+constexpr int kBoxEdge = 16;
+}
+
+// A press on the list: the tap that the check box change, if any, follows.
+void CListDlg::OnListLeftDown(wxMouseEvent& event)
+{
+    event.Skip();
+    if (m_record.items.empty())
+        return;
+
+    const wxPoint point = m_list->MainToClient(event.GetPosition());
+    const long row = m_list->HitTestClient(point);
+    const bool hit = row >= 0;
+    m_btnEdit->Enable(hit);
+    m_btnDelete->Enable(hit);
+    m_btnUp->Enable(hit && row != 0);
+    m_btnDown->Enable(hit && row != m_list->GetItemCount() - 1);
+    if (!hit)
+        return;
+    m_tapPoint = point;
+    m_tapPending = true;
+}
+
+// Every change of a row: its check box or its selection.
+void CListDlg::OnItemChanged(wxListEvent& event)
+{
+    const long row = event.GetIndex();
+    const bool valid = row >= 0 && static_cast<size_t>(row) < m_boxes.size();
+    const wxEventType type = event.GetEventType();
+    if (valid && (type == wxEVT_LIST_ITEM_CHECKED || type == wxEVT_LIST_ITEM_UNCHECKED))
+        m_boxes[row] = type == wxEVT_LIST_ITEM_CHECKED;
+
+    if (!m_tapPending)
+        return;
+    m_tapPending = false;
+
+    if (m_tapPoint.x >= m_list->FromDIP(kBoxEdge))
+    {
+        // The tap was right of the check box: show the stored state again.
+        if (valid)
+        {
+            m_boxes[row] = m_record.items[row].checked != 0;
+            m_list->RefreshItem(row);
+        }
+        return;
+    }
+    for (size_t i = 0; i < m_boxes.size(); ++i)
+    {
+        if ((m_boxes[i] != 0) != (m_record.items[i].checked != 0))
+        {
+            SaveTick(i);
+            return;
+        }
+    }
+}
+
+// The item takes its box's state; item and unchecked count are stored
+// together or not at all.
+void CListDlg::SaveTick(size_t row)
+{
+    ItemRecord& item = m_record.items[row];
+    const int16_t oldChecked = item.checked;
+    const int16_t oldUnchecked = m_record.uncheckedCount;
+    item.checked = m_boxes[row] ? 1 : 0;
+    {
+        ListStore::Transaction transaction;
+        item.SaveItem();
+        m_record.uncheckedCount = static_cast<int16_t>(m_record.uncheckedCount + (item.checked ? -1 : 1));
+        m_record.SaveList();
+        if (!transaction.Commit())
+        {
+            item.checked = oldChecked;
+            m_record.uncheckedCount = oldUnchecked;
+        }
+    }
+    FillList();
+}
+
+void CListDlg::OnItemActivated(wxListEvent&)
+{
+    wxCommandEvent edit(wxEVT_MENU, ID_EDIT_ITEM);
+    OnEditItem(edit);
+}
+
+long CListDlg::FirstSelectedRow() const
+{
+    return m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+}
+
+void CListDlg::OnNewItem(wxCommandEvent&)
+{
+    CItemDlg dlg;
+    dlg.SetListId(m_listId);
+    dlg.SetPosition(m_record.itemCount);
+    if (dlg.ShowModal() == wxID_CANCEL)
+        return;
+    ++m_record.itemCount;
+    ++m_record.uncheckedCount;
+    m_record.SaveList();
+    FillList();
+}
+
+void CListDlg::OnEditItem(wxCommandEvent&)
+{
+    const long row = FirstSelectedRow();
+    if (row < 0 || static_cast<size_t>(row) >= m_record.items.size())
+        return;
+    CItemDlg dlg;
+    dlg.SetListId(m_listId);
+    dlg.SetItemId(m_record.items[row].id);
+    dlg.ShowModal();
+    // The item dialog may have deleted the item and stored lower counts.
+    m_record.LoadList(m_listId);
+    FillList();
+}
+
+void CListDlg::OnDeleteItem(wxCommandEvent&)
+{
+    const long row = FirstSelectedRow();
+    if (row < 0 || static_cast<size_t>(row) >= m_record.items.size())
+        return;
+    ItemRecord item = m_record.items[row];
+    const wxString question = wxString::Format("Delete the item '%s'?", ToWx(item.name));
+    if (ShowMessage(question, "Confirm Item Delete", wxYES_NO, this) != wxID_YES)
+        return;
+
+    const int16_t oldItems = m_record.itemCount;
+    const int16_t oldUnchecked = m_record.uncheckedCount;
+    {
+        ListStore::Transaction transaction;
+        item.DeleteItem();
+        if (item.checked == 0)
+            --m_record.uncheckedCount;
+        --m_record.itemCount;
+        m_record.SaveList();
+        if (!transaction.Commit())
+        {
+            m_record.itemCount = oldItems;
+            m_record.uncheckedCount = oldUnchecked;
+        }
+    }
+    FillList();
+}
+
+void CListDlg::OnMoveUp(wxCommandEvent&)
+{
+    if (m_list->GetItemCount() < 2)
+        return;
+    const long i = FirstSelectedRow();
+    if (i <= 0 || !ExchangeRows(static_cast<size_t>(i - 1)))
+        return;
+    const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+    m_list->SetFocus();
+    m_list->SetItemState(i, 0, both);
+    m_list->SetItemState(i - 1, both, both);
+    m_list->EnsureVisible(i - 1);
+    if (i - 1 == 0)
+        m_btnUp->Disable();
+    m_btnDown->Enable();
+}
+
+void CListDlg::OnMoveDown(wxCommandEvent&)
+{
+    const long count = m_list->GetItemCount();
+    if (count < 2)
+        return;
+    const long i = FirstSelectedRow();
+    if (i < 0 || i >= count - 1 || !ExchangeRows(static_cast<size_t>(i)))
+        return;
+    const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+    m_list->SetFocus();
+    m_list->SetItemState(i, 0, both);
+    m_list->SetItemState(i + 1, both, both);
+    m_list->EnsureVisible(i + 1);
+    if (i + 1 == count - 1)
+        m_btnDown->Disable();
+    m_btnUp->Enable();
+}
+
+// Exchanges rows `upper` and `upper` + 1 in the store and on screen. The
+// whole checklist is read, because items hidden by the filter and items
+// with equal positions take part in the order the next load shows.
+bool CListDlg::ExchangeRows(size_t upper)
+{
+    const size_t lower = upper + 1;
+    if (lower >= m_record.items.size())
+        return false;
+    ListRecord all;
+    all.id = m_listId;
+    all.LoadItems(FilterAll);
+    const int32_t upperId = m_record.items[upper].id;
+    const int32_t lowerId = m_record.items[lower].id;
+    size_t upperAt = all.items.size(), lowerAt = all.items.size();
+    for (size_t k = 0; k < all.items.size(); ++k)
+    {
+        if (all.items[k].id == upperId)
+            upperAt = k;
+        else if (all.items[k].id == lowerId)
+            lowerAt = k;
+    }
+    if (upperAt >= lowerAt || lowerAt >= all.items.size())
+    {
+        // The store no longer holds the rows as shown.
+        FillList();
+        return false;
+    }
+
+    const std::vector<int16_t> positions = ExchangedPositions(all.items, upperAt, lowerAt);
+    std::unordered_map<int32_t, int16_t> moved;
+    bool stored = false;
+    {
+        ListStore::Transaction transaction;
+        for (size_t k = 0; k < all.items.size(); ++k)
+        {
+            if (positions[k] == all.items[k].position)
+                continue;
+            all.items[k].position = positions[k];
+            all.items[k].SaveItem();
+            moved[all.items[k].id] = positions[k];
+        }
+        stored = transaction.Commit();
+    }
+    if (!stored)
+    {
+        FillList();
+        return false;
+    }
+
+    for (ItemRecord& item : m_record.items)
+    {
+        const auto found = moved.find(item.id);
+        if (found != moved.end())
+            item.position = found->second;
+    }
+    std::swap(m_record.items[upper], m_record.items[lower]);
+    std::swap(m_boxes[upper], m_boxes[lower]);
+    m_showPriority = ReadShowPriority();
+    RewriteRow(static_cast<long>(upper));
+    RewriteRow(static_cast<long>(lower));
+    return true;
+}
+
+void CListDlg::RewriteRow(long row)
+{
+    m_boxes[row] = m_record.items[row].checked != 0;
+    m_list->RefreshItem(row);
+}
+
+void CListDlg::OnListContextMenu(wxCommandEvent& event)
+{
+    const auto* point = static_cast<const wxPoint*>(event.GetClientData());
+    if (!point || FirstSelectedRow() < 0)
+        return;
+    wxMenu menu;
+    menu.Append(ID_EDIT_ITEM, "Edit...");
+    menu.Append(ID_DELETE_ITEM, "Delete...");
+    menu.Append(ID_ITEM_MOVE_UP, "Move Up");
+    menu.Append(ID_ITEM_MOVE_DOWN, "Move Down");
+    PopupMenu(&menu, ScreenToClient(m_list->ClientToScreen(*point)));
+}

@@ -287,6 +287,17 @@ TEST_P(DamagedRegistry, ReadsAndWritesFailAndTheFileIsLeftAlone)
         ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "CREATE TABLE t(x); INSERT INTO t VALUES(1);", nullptr, nullptr, nullptr));
         sqlite3_close(db);
     }
+    else if (kind == "newer")
+    {
+        // Ours, but from a later version whose layout this one cannot know.
+        HKEY made = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_CURRENT_USER, kKey, &made));
+        RegCloseKey(made);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
+        ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "PRAGMA user_version=2", nullptr, nullptr, nullptr));
+        sqlite3_close(db);
+    }
     else
     {
         WriteFile(path, DamagedContent(kind));
@@ -302,10 +313,11 @@ TEST_P(DamagedRegistry, ReadsAndWritesFailAndTheFileIsLeftAlone)
     EXPECT_NE(ERROR_SUCCESS, SetNumber(key, u"Number", 1));
 
     EXPECT_EQ(before, ReadFile(path)) << "the file must not be touched";
-    EXPECT_NE(0, access((path + "-wal").c_str(), F_OK));
+    if (kind != "newer") // a log beside a file that has none would be a write
+        EXPECT_NE(0, access((path + "-wal").c_str(), F_OK));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, DamagedRegistry, testing::Values("empty", "text", "garbled", "foreign"));
+INSTANTIATE_TEST_SUITE_P(Kinds, DamagedRegistry, testing::Values("empty", "text", "garbled", "foreign", "newer"));
 
 TEST(Registry, AnUnopenableFileFailsEveryCall)
 {

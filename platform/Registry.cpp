@@ -11,7 +11,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 struct RegistryKey
 {
@@ -70,7 +69,7 @@ StmtPtr Prepare(sqlite3* db, const char* sql, int* rc)
     return StmtPtr(st);
 }
 
-/// Runs a statement that returns at most one integer or text row.
+/// Runs a statement that returns one integer.
 int QueryInt(sqlite3* db, const char* sql, int* value)
 {
     int rc;
@@ -116,7 +115,7 @@ private:
     bool m_done = false;
 };
 
-/// True when the connection's file carries our mark and schema. Reads only.
+/// ERROR_SUCCESS when the connection's file carries our mark and schema. Reads only.
 long VerifyOurs(sqlite3* db)
 {
     int appId = 0;

@@ -38,15 +38,17 @@ void MakeFullScreen(wxDialog& dlg, int titleBarId)
         rect.SetSize(dlg.FromDIP(wxSize(kScreenWidth, kScreenHeight)));
         rect = rect.CentreIn(area);
     }
-    dlg.SetSize(rect);
-
+    // The title bar spans the dialog; it is fitted to the new width first,
+    // because a wider child keeps the toolkit from narrowing the window. The
+    // client size is not always current while the dialog is being shown, so
+    // it comes from the frame's margins. (Setting the outer rectangle of a
+    // dialog being shown does not narrow it under GTK; its client size does.)
+    const wxSize margins = dlg.GetSize() - dlg.GetClientSize();
+    const wxSize client = rect.GetSize() - margins;
     if (wxWindow* bar = dlg.FindWindow(titleBarId))
-    {
-        const wxSize size = bar->GetSize();
-        const int width = dlg.GetClientSize().x;
-        if (width > size.x)
-            bar->SetSize(width, size.y);
-    }
+        bar->SetSize(client.x, bar->GetSize().y);
+    dlg.SetClientSize(client);
+    dlg.Move(rect.GetPosition());
 }
 
 bool HandleDialogKey(wxDialog& dlg, wxKeyEvent& event)

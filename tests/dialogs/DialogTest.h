@@ -11,6 +11,7 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/textctrl.h>
+#include <wx/time.h>
 
 #include <functional>
 #include <string>
@@ -23,6 +24,18 @@ enum class TitleArea
     Help
 };
 
+/// A click, spaced from the previous one so that two clicks on one spot
+/// (dialogs open at the same place) are not taken for a double click.
+inline void SpacedClickAt(wxWindow* win, const wxPoint& pt)
+{
+    static wxLongLong s_lastClick = 0;
+    const int gap = 500; // above the toolkit's double-click time
+    while (wxGetLocalTimeMillis() - s_lastClick < gap)
+        Pump(20);
+    ClickAt(win, pt);
+    s_lastClick = wxGetLocalTimeMillis();
+}
+
 /// Taps a disc of the dialog's title bar (control `barId`) with a real click.
 inline void TapTitleBar(wxDialog& dlg, TitleArea area, int barId = 1003)
 {
@@ -30,7 +43,7 @@ inline void TapTitleBar(wxDialog& dlg, TitleArea area, int barId = 1003)
     ASSERT_NE(nullptr, bar);
     const int right = bar->GetClientSize().x;
     const int fromRight = area == TitleArea::Ok ? 24 : area == TitleArea::Cancel ? 48 : 72;
-    ClickAt(bar, wxPoint(right - bar->FromDIP(fromRight), bar->FromDIP(10)));
+    SpacedClickAt(bar, wxPoint(right - bar->FromDIP(fromRight), bar->FromDIP(10)));
 }
 
 /// Clicks the middle of a child window (a button, a radio button, a box).
@@ -39,7 +52,7 @@ inline void ClickChild(wxDialog& dlg, int id)
     wxWindow* child = dlg.FindWindow(id);
     ASSERT_NE(nullptr, child);
     const wxSize size = child->GetClientSize();
-    ClickAt(child, wxPoint(size.x / 2, size.y / 2));
+    SpacedClickAt(child, wxPoint(size.x / 2, size.y / 2));
 }
 
 /// The text of a text field of the dialog.

@@ -9,6 +9,8 @@
 #include <wx/choice.h>
 #include <wx/toolbar.h>
 
+#include <algorithm>
+
 namespace
 {
 wxChoice* PriorityBox(wxDialog& dlg)
@@ -173,7 +175,10 @@ TEST_F(ItemDlgTest, EmptyNameIsRefusedAndOneBlankAccepted)
     EXPECT_EQ(wxID_OK, rc);
     const ListRecord list = Stored();
     ASSERT_EQ(3u, list.items.size());
-    EXPECT_EQ(u" ", list.items.back().name);
+    const auto blank = std::find_if(list.items.begin(), list.items.end(),
+                                    [](const ItemRecord& item) { return item.name == u" "; });
+    ASSERT_NE(list.items.end(), blank);
+    EXPECT_EQ(u"kept", blank->details);
 }
 
 TEST_F(ItemDlgTest, DeleteLowersTheCountsByTheItemsState)

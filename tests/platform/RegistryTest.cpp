@@ -314,7 +314,9 @@ TEST_P(DamagedRegistry, ReadsAndWritesFailAndTheFileIsLeftAlone)
 
     EXPECT_EQ(before, ReadFile(path)) << "the file must not be touched";
     if (kind != "newer") // a log beside a file that has none would be a write
+    {
         EXPECT_NE(0, access((path + "-wal").c_str(), F_OK));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamagedRegistry, testing::Values("empty", "text", "garbled", "foreign", "newer"));

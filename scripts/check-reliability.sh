@@ -8,7 +8,8 @@ asan="${2:-build-asan}"
 if [ $# -ge 2 ]; then shift 2; else shift $#; fi
 sh scripts/run-tests.sh "$build" -L reliability "$@"
 
-cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYARD_SANITIZE=ON >/dev/null
+cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYARD_SANITIZE=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
 cmake --build "$asan" --target reliability_test reliability_worker -j "$(nproc)"
 echo "== sanitized: damaged files and awkward input (long run)"
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \

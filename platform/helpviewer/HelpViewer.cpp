@@ -9,7 +9,9 @@
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/frame.h>
+#include <wx/bmpbndl.h>
 #include <wx/html/htmlcell.h>
+#include <wx/iconbndl.h>
 #include <wx/html/htmlfilt.h>
 #include <wx/stream.h>
 #include <wx/html/htmlwin.h>
@@ -110,6 +112,7 @@ public:
 
 private:
     void Open();
+    void SetProgramIcon();
     void Report();
     void OnClose(wxCommandEvent& event);
     void OnBack(wxCommandEvent& event);
@@ -137,9 +140,10 @@ HelpFrame::HelpFrame(const wxString& file, const wxString& anchor, bool report)
     : wxFrame(nullptr, wxID_ANY, kTitle), m_file(file), m_anchor(anchor), m_report(report), m_reportTimer(this)
 {
     m_html = new HelpWindow(this);
-    m_html->SetRelatedFrame(this, kTitle + " - %s");
+    m_html->SetRelatedFrame(this, "%s"); // the page's own title
     SetSize(FromDIP(wxSize(560, 680)));
     SetMinSize(FromDIP(wxSize(240, 200)));
+    SetProgramIcon();
 
     wxAcceleratorEntry keys[] = {
         wxAcceleratorEntry(wxACCEL_NORMAL, WXK_ESCAPE, wxID_CLOSE),
@@ -151,6 +155,26 @@ HelpFrame::HelpFrame(const wxString& file, const wxString& anchor, bool report)
 
     // Laid out at its real size, the page scrolls to the right place.
     CallAfter(&HelpFrame::Open);
+}
+
+// The program's icon lies beside the manual: in the source tree under
+// bitmaps/, once installed in the shared icon theme.
+void HelpFrame::SetProgramIcon()
+{
+    const wxString dir = wxFileName(m_file).GetPath();
+    for (const wxString& path : {dir + "/bitmaps/tallyard.svg", dir + "/../icons/hicolor/scalable/apps/tallyard.svg"})
+    {
+        if (!wxFileName::IsFileReadable(path))
+            continue;
+        const wxBitmapBundle bundle = wxBitmapBundle::FromSVGFile(path, wxSize(48, 48));
+        if (!bundle.IsOk())
+            continue;
+        wxIconBundle icons;
+        for (int size : {16, 32, 48, 64})
+            icons.AddIcon(bundle.GetIcon(wxSize(size, size)));
+        SetIcons(icons);
+        return;
+    }
 }
 
 void HelpFrame::Open()
@@ -182,11 +206,11 @@ void HelpFrame::Report()
 {
     const int top = m_html->AnchorTop(m_anchor);
     const int scroll = m_html->ScrollTop();
-    std::printf("opened=%d\npage=%s\nanchor=%s\ntitle=%s\nshown=%d\nscroll=%d\nanchor_top=%d\nheight=%d\n",
+    std::printf("opened=%d\npage=%s\nanchor=%s\ntitle=%s\nshown=%d\nscroll=%d\nanchor_top=%d\nheight=%d\nicons=%zu\n",
                 m_opened ? 1 : 0, static_cast<const char*>(m_html->GetOpenedPage().utf8_str()),
                 static_cast<const char*>(m_html->GetOpenedAnchor().utf8_str()),
                 static_cast<const char*>(GetTitle().utf8_str()), IsShownOnScreen() ? 1 : 0, scroll, top,
-                m_html->GetClientSize().y);
+                m_html->GetClientSize().y, GetIcons().GetIconCount());
     std::fflush(stdout);
 }
 

@@ -133,6 +133,7 @@ TEST_F(HelpViewer, UnknownAnchorsAndMissingFilesAreHandled)
 {
     Report report = RunViewer(Process::HelpFilePath() + "#ChecklistDlg_Help");
     EXPECT_GT(Number(report, "scroll"), 0) << "the editor's section is not at the top of the manual";
+    EXPECT_GT(Number(report, "icons"), 0) << "the program's icon is found beside the manual";
 
     Report unknown = RunViewer(Process::HelpFilePath() + "#No_Such_Help");
     EXPECT_EQ("0", unknown["exit"]) << "no message box holds the window open";

@@ -6,21 +6,20 @@
 // is on screen, then closes it; tests use it to see the real window.
 
 #include <wx/app.h>
+#include <wx/bmpbndl.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/frame.h>
-#include <wx/bmpbndl.h>
 #include <wx/html/htmlcell.h>
-#include <wx/iconbndl.h>
 #include <wx/html/htmlfilt.h>
-#include <wx/stream.h>
 #include <wx/html/htmlwin.h>
+#include <wx/iconbndl.h>
 #include <wx/log.h>
+#include <wx/stream.h>
 #include <wx/timer.h>
 #include <wx/utils.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace
@@ -181,8 +180,7 @@ void HelpFrame::Open()
 {
     if (!m_file.empty() && wxFileName::IsFileReadable(m_file))
     {
-        // A '#' appended to a file's URL is taken for part of its name, so
-        // the anchor is a second step, as if a link on the page was followed.
+        // The anchor is followed like a link on the page: Back returns to the top.
         m_opened = m_html->LoadPage(wxFileSystem::FileNameToURL(wxFileName(m_file)));
         if (m_opened && !m_anchor.empty())
         {
@@ -243,8 +241,6 @@ public:
         SetAppName("tallyard-help");
         wxHtmlWindow::AddFilter(new HtmFileFilter);
         bool report = false;
-        if (std::getenv("TALLYARD_HELP_LOG_STDERR"))
-            delete wxLog::SetActiveTarget(new wxLogStderr);
         wxString target;
         for (int i = 1; i < argc; ++i)
         {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 wxDEFINE_EVENT(wxEVT_LIST_CONTEXTMENU_REQUEST, wxCommandEvent);
 

@@ -2,11 +2,18 @@
 // the database, its journal or its WAL was synced before the call returned.
 
 #include "app/SettingsKey.h"
+#include "tests/reliability/Child.h"
 #include "tests/reliability/FaultVfs.h"
 #include "tests/reliability/StoreChanges.h"
+#include "tests/support/TempXdg.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
 
 namespace
 {
@@ -81,4 +88,70 @@ TEST(Durability, RegistryWritesAreSyncedBeforeTheyReturn)
         EXPECT_EQ(key.ReadNumber(name.c_str(), 7), 7u);
         EXPECT_TRUE(FaultVfs::UnsyncedFiles().empty()) << Join(FaultVfs::UnsyncedFiles());
     }
+}
+
+// The same seen from outside, in the system calls of the worker: every
+// pwrite to the store's files before an acknowledgement is followed by an
+// fsync or fdatasync of that file before the acknowledgement is written.
+TEST(Durability, WorkerSyncsBeforeEachAcknowledgementInItsSystemCalls)
+{
+    if (std::system("command -v strace >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "strace is not installed";
+    const std::string trace = TempXdgListener::Root() + "/trace.txt";
+    const std::string cmd = "strace -f -qq -s 4 -e trace=openat,close,pwrite64,write,fsync,fdatasync -o '" + trace +
+                            "' '" + WorkerPath() + "' store 1 21 " + std::to_string(Scale(40, 200)) + " >/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    std::ifstream in(trace);
+    const std::regex open(R"re(openat\(.*"([^"]*)".*\) = (\d+))re"),
+        call(R"re((\w+)\((\d+)[,)].*= (-?\d+))re");
+    std::map<int, std::string> files; // fd -> store file
+    std::set<int> dirty;
+    int acks = 0, syncs = 0, late = 0;
+    std::string line, firstLate;
+    while (std::getline(in, line))
+    {
+        std::smatch m;
+        if (std::regex_search(line, m, open))
+        {
+            const std::string path = m[1];
+            // The WAL index (-shm) is memory shared between processes, never synced.
+            if (path.find("objectstore.db") != std::string::npos && path.find("-shm") == std::string::npos)
+                files[std::stoi(m[2])] = path;
+            continue;
+        }
+        if (!std::regex_search(line, m, call))
+            continue;
+        const std::string fn = m[1];
+        const int fd = std::stoi(m[2]);
+        const bool ok = std::stol(m[3]) >= 0;
+        if (fn == "close")
+        {
+            if (dirty.count(fd))
+                dirty.erase(fd); // closing does not sync; see the sync check below
+            files.erase(fd);
+        }
+        else if (fn == "pwrite64" && files.count(fd) && ok)
+            dirty.insert(fd);
+        else if ((fn == "fsync" || fn == "fdatasync") && ok)
+        {
+            syncs += files.count(fd) > 0;
+            dirty.erase(fd);
+        }
+        else if (fn == "write" && fd == 1 && line.find("\"A\\n\"") != std::string::npos)
+        {
+            ++acks;
+            if (!dirty.empty())
+            {
+                ++late;
+                if (firstLate.empty())
+                    firstLate = files[*dirty.begin()];
+            }
+        }
+    }
+    std::cout << "[ figures  ] strace: " << acks << " acknowledgements, " << syncs << " syncs of the store's files, "
+              << late << " acknowledged before a sync" << std::endl;
+    EXPECT_GE(acks, Scale(40, 200));
+    EXPECT_GE(syncs, acks);
+    EXPECT_EQ(late, 0) << "unsynced writes to " << firstLate << " before an acknowledgement";
 }

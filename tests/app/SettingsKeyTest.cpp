@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -167,4 +169,32 @@ TEST(SettingsKey, ADamagedRegistryGivesDefaultsAndRefusesWrites)
 
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(garbage, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+TEST(SettingsKey, AValueGrowingWhileReadIsNotTakenForMissing)
+{
+    // Another process keeps rewriting the value, short and long by turns;
+    // a read caught between its size query and its read must retry, not
+    // put the default in place of the other process's value.
+    const std::u16string longText(300, u'x');
+    {
+        SettingsKey settings(HKEY_CURRENT_USER, kPreferencesKey);
+        ASSERT_TRUE(settings.WriteString(u"LastCategory", u"a"));
+    }
+    pid_t writer = fork();
+    ASSERT_NE(-1, writer);
+    if (writer == 0)
+    {
+        SettingsKey settings(HKEY_CURRENT_USER, kPreferencesKey);
+        for (int i = 0; i < 400; ++i)
+            settings.WriteString(u"LastCategory", i % 2 ? u"a" : longText.c_str());
+        _exit(0);
+    }
+    SettingsKey settings(HKEY_CURRENT_USER, kPreferencesKey);
+    int defaults = 0;
+    while (waitpid(writer, nullptr, WNOHANG) == 0)
+        defaults += settings.ReadString(u"LastCategory", u"Default") == u"Default";
+    EXPECT_EQ(0, defaults);
+    const std::u16string last = settings.ReadString(u"LastCategory", u"Default");
+    EXPECT_TRUE(last == u"a" || last == longText);
 }

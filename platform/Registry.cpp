@@ -128,7 +128,18 @@ long VerifyOurs(sqlite3* db)
         rc = QueryInt(db, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('keys','vals')", &tables);
     if (rc != SQLITE_OK)
         return MapError(rc);
-    return appId == kApplicationId && version == kSchemaVersion && tables == 2 ? ERROR_SUCCESS : ERROR_BADDB;
+    if (appId != kApplicationId || version != kSchemaVersion || tables != 2)
+        return ERROR_BADDB;
+    // A damaged file is neither read nor written: damaged rows would be read
+    // back as wrong values and writes would spread the damage. The file is small.
+    StmtPtr st = Prepare(db, "PRAGMA integrity_check(1)", &rc);
+    if (rc != SQLITE_OK)
+        return MapError(rc);
+    rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW)
+        return MapError(rc);
+    const unsigned char* verdict = sqlite3_column_text(st.get(), 0);
+    return verdict && std::strcmp(reinterpret_cast<const char*>(verdict), "ok") == 0 ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 void SyncPath(const std::string& path, int flags)

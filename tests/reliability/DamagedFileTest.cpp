@@ -2,6 +2,7 @@
 // crash, must not take them for an empty store, and must leave them exactly
 // as they were unless they open as a sound store.
 
+#include "app/SettingsKey.h"
 #include "platform/ObjectStore.h"
 #include "tests/reliability/Child.h"
 #include "tests/support/TempXdg.h"
@@ -194,4 +195,62 @@ TEST(DamagedFile, NeverCrashesNorWritesOverWhatItCannotRead)
               << " refused, " << t.opened << " opened, " << t.written << " written to (all sound)" << std::endl;
     for (const std::string& f : t.failures)
         ADD_FAILURE() << f;
+}
+
+// The registry file gets the same treatment: reads fall back to their
+// defaults, writes fail, and a damaged file is left as it was.
+TEST(DamagedFile, RegistryLeavesWhatItCannotReadAsItWas)
+{
+    const std::string dir = TempXdgListener::ConfigDir();
+    const std::string path = dir + "/registry.db";
+    ChildResult made = RunInChild([] {
+        SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+        const bool ok = key.WriteString(u"LastCategory", u"Business") && key.WriteNumber(u"ShowPriority", 1);
+        return std::string(ok ? "ok" : "failed");
+    });
+    ASSERT_EQ(made.output, "ok") << made.Describe();
+    const std::string good = ReadFileBytes(path);
+    ASSERT_FALSE(good.empty());
+    std::mt19937 rng(13);
+    std::vector<std::pair<std::string, std::string>> cases = {{"text file", "LastCategory=All\n"},
+                                                              {"random bytes", Random(rng, 8192)}};
+    std::string clobbered = good;
+    clobbered.replace(0, 100, Random(rng, 100));
+    cases.emplace_back("clobbered header", clobbered);
+    for (int i = 0; i < Scale(40, 300); ++i)
+    {
+        std::string bad = good;
+        const size_t at = rng() % bad.size();
+        bad[at] = static_cast<char>(bad[at] ^ (1 + rng() % 255));
+        cases.emplace_back("flip at " + std::to_string(at), bad);
+    }
+    int refused = 0, written = 0;
+    for (const auto& [label, bytes] : cases)
+    {
+        WriteFileBytes(path, bytes);
+        fs::remove(path + "-wal");
+        fs::remove(path + "-shm");
+        const std::string copy = TempXdgListener::Root() + "/copy.db";
+        WriteFileBytes(copy, bytes);
+        const bool sound = IntegrityCheck(copy) == "ok";
+        fs::remove(copy);
+        ChildResult r = RunInChild([] {
+            SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+            const std::u16string text = key.ReadString(u"LastCategory", u"All");
+            const bool wrote = key.WriteNumber(u"ShowPriority", 4);
+            return std::string(wrote ? "wrote " : "refused ") + Utf8(text);
+        });
+        ASSERT_FALSE(r.Crashed()) << label << ": " << r.Describe();
+        r.output.rfind("wrote", 0) == 0 ? ++written : ++refused;
+        if (!sound)
+        {
+            EXPECT_TRUE(ReadFileBytes(path) == bytes) << label << ": the damaged registry was written to";
+            const char* keep = std::getenv("TALLYARD_RELIABILITY_KEEP");
+            if (keep && *keep && ReadFileBytes(path) != bytes)
+                WriteFileBytes(std::string(keep) + "/registry-" + std::to_string(refused + written) + ".db", bytes);
+            EXPECT_EQ(r.output.rfind("refused", 0), 0u) << label << ": " << r.output;
+        }
+    }
+    std::cout << "[ figures  ] registry: " << cases.size() << " damaged files tried, " << refused << " writes refused, "
+              << written << " written (sound files only)" << std::endl;
 }

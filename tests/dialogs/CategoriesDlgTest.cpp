@@ -6,6 +6,7 @@
 #include "dialogs/CCategoryNameDlg.h"
 #include "resources/ResourceIds.h"
 #include "store/ListStore.h"
+#include "tests/reliability/FaultVfs.h"
 
 #include <wx/listbox.h>
 
@@ -82,7 +83,12 @@ const char* const kMergeQuestion = "You have renamed the category to one that al
 class CategoriesDlgTest : public testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(ListStore::CreateDatabases()); }
+    void SetUp() override
+    {
+        // The shim that can fail writes is in place before the store opens.
+        FaultVfs::Install();
+        ASSERT_TRUE(ListStore::CreateDatabases());
+    }
 
     // Opens the dialog, runs `act` on it and closes it with OK.
     void Run(const std::function<void(CCategoriesDlg&, wxListBox*)>& act)
@@ -251,4 +257,59 @@ TEST_F(CategoriesDlgTest, EscapeCancelsAndEnterConfirms)
         });
         EXPECT_EQ(key == WXK_ESCAPE ? wxID_CANCEL : wxID_OK, rc);
     }
+}
+
+TEST_F(CategoriesDlgTest, AFailedWriteLosesNothingAndShowsWhatIsStored)
+{
+    const int32_t b1 = AddList(u"b1", u"Business");
+    Run([&](CCategoriesDlg& d, wxListBox* box) {
+        FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+        box->SetSelection(1);
+        wxTEST_DIALOG(ClickChild(d, IDC_DELETE_CATEGORY),
+                      ExpectMessage(kDeleteQuestion, "Remove Category", wxID_YES));
+        box->SetSelection(1);
+        wxTEST_DIALOG(ClickChild(d, IDC_RENAME_CATEGORY), TypeName(u"Personal", u"Business"),
+                      ExpectMessage(kMergeQuestion, "Merge Category", wxID_YES));
+        const int injected = FaultVfs::Injected();
+        FaultVfs::Disarm();
+        EXPECT_GT(injected, 0);
+        EXPECT_EQ((std::vector<std::u16string>{u"Personal", u"Business"}), Lines(box));
+    });
+    EXPECT_EQ((Stored{{u"Personal", 0}, {u"Business", 1}}), StoredCategories());
+    EXPECT_EQ(u"Business", CategoryOf(b1));
+}
+
+TEST_F(CategoriesDlgTest, DeleteIsAllOrNothingWhicheverWriteFails)
+{
+    const int32_t b1 = AddList(u"b1", u"Business");
+    const int32_t b2 = AddList(u"b2", u"Business");
+    bool completed = false;
+    for (int k = 1; k <= 40 && !completed; ++k)
+    {
+        StoreCategories({{u"Personal", 0}, {u"Business", 1}});
+        ASSERT_TRUE(ListStore::MoveCategoryLists(u"Unfiled", u"Business"));
+        Run([&](CCategoriesDlg& d, wxListBox* box) {
+            FaultVfs::Arm(FaultVfs::Op::Write, k, false);
+            box->SetSelection(1);
+            wxTEST_DIALOG(ClickChild(d, IDC_DELETE_CATEGORY),
+                          ExpectMessage(kDeleteQuestion, "Remove Category", wxID_YES));
+            completed = FaultVfs::Injected() == 0;
+            FaultVfs::Disarm();
+            const bool deleted = Lines(box).size() == 1;
+            EXPECT_EQ(deleted, StoredCategories().size() == 1u) << "write " << k;
+            EXPECT_EQ(deleted ? u"Unfiled" : u"Business", CategoryOf(b1)) << "write " << k;
+            EXPECT_EQ(deleted ? u"Unfiled" : u"Business", CategoryOf(b2)) << "write " << k;
+        });
+    }
+    EXPECT_TRUE(completed);
+}
+
+TEST(CategoriesDlg, CategoriesThatCannotBeLoadedCloseTheDialogAsCancelled)
+{
+    // No databases were created, so the categories cannot be read.
+    CCategoriesDlg dlg(nullptr);
+    int rc = 0;
+    wxTEST_DIALOG(rc = dlg.ShowModal(), ExpectMessage("The categories failed to load!", AppTitle()));
+    EXPECT_EQ(wxID_CANCEL, rc);
+    EXPECT_FALSE(dlg.IsShown());
 }

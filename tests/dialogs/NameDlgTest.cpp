@@ -5,6 +5,7 @@
 #include "controls/WxString.h"
 #include "dialogs/CCategoryNameDlg.h"
 #include "dialogs/CListNameDlg.h"
+#include "platform/SipPanel.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/stattext.h>
@@ -25,11 +26,16 @@ TEST(CategoryNameDlg, NewModeAcceptsBlanksOnlyNameAsTyped)
         EXPECT_EQ("New Category", d.GetTitle());
         EXPECT_EQ("Enter a new category name:", d.FindWindow(IDC_PROMPT)->GetLabel());
         EXPECT_EQ("", TextField(d, IDC_CATEGORY_NAME)->GetValue());
+        // The focus starts in the name field, which raises the input panel.
+        EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == TextField(d, IDC_CATEGORY_NAME); }, 1000));
+        EXPECT_TRUE(SipPanel::IsRaised());
         TextField(d, IDC_CATEGORY_NAME)->ChangeValue("  ");
         TapTitleBar(d, TitleArea::Ok);
     });
     EXPECT_EQ(wxID_OK, rc);
     EXPECT_EQ(u"  ", dlg.GetName());
+    Pump(50);
+    EXPECT_FALSE(SipPanel::IsRaised());
 }
 
 TEST(CategoryNameDlg, RenameModeShowsOldNameAndRefusesEmptyName)

@@ -5,6 +5,7 @@
 #include "editor/CItemDlg.h"
 #include "resources/ResourceIds.h"
 #include "store/ListStore.h"
+#include "tests/reliability/FaultVfs.h"
 
 #include <wx/choice.h>
 #include <wx/toolbar.h>
@@ -38,6 +39,8 @@ class ItemDlgTest : public testing::Test
 protected:
     void SetUp() override
     {
+        // The shim that can fail writes is in place before the store opens.
+        FaultVfs::Install();
         ASSERT_TRUE(ListStore::CreateDatabases());
         m_list.name = u"Groceries";
         m_list.category = u"Personal";
@@ -307,4 +310,68 @@ TEST_F(ItemDlgTest, HelpOpensTheItemTopic)
     });
     EXPECT_EQ(1u, launches.Count());
     EXPECT_TRUE(EndsWith(launches.LastArgument(), "#Item_Help")) << launches.LastArgument();
+}
+
+TEST_F(ItemDlgTest, TheToolbarButtonAsksBeforeDeleting)
+{
+    CItemDlg dlg(nullptr);
+    dlg.SetListId(m_list.id);
+    dlg.SetItemId(m_unchecked.id);
+    const int rc = RunModal<CItemDlg>(dlg, [](CItemDlg& d) {
+        wxToolBar* bar = DeleteBar(d);
+        ASSERT_NE(nullptr, bar);
+        // At the bottom, where the device's command bar is.
+        EXPECT_EQ(d.GetClientSize().y, bar->GetPosition().y + bar->GetSize().y);
+        const int middle = bar->GetSize().y / 2;
+        wxTEST_DIALOG(SpacedClickAt(bar, wxPoint(middle, middle)),
+                      ExpectMessage("Delete current item?", "Delete Item", wxID_NO));
+        TapTitleBar(d, TitleArea::Cancel);
+    });
+    EXPECT_EQ(wxID_CANCEL, rc);
+    EXPECT_EQ(2u, Stored().items.size());
+}
+
+TEST_F(ItemDlgTest, AFailedSaveKeepsTheDialogOpenAndCountsNothing)
+{
+    ASSERT_TRUE(ItemRecord::DeleteItemById(m_unchecked.id)); // the edit falls back to a new item
+    CItemDlg dlg(nullptr);
+    dlg.SetListId(m_list.id);
+    dlg.SetItemId(m_unchecked.id);
+    const int rc = RunModal<CItemDlg>(dlg, [&](CItemDlg& d) {
+        TextField(d, IDC_ITEM_NAME)->ChangeValue("Jam");
+        FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+        wxTEST_DIALOG(TapTitleBar(d, TitleArea::Ok), ExpectMessage("The item could not be saved.", AppTitle()));
+        FaultVfs::Disarm();
+        EXPECT_TRUE(d.IsModal());
+        EXPECT_EQ("Jam", TextField(d, IDC_ITEM_NAME)->GetValue());
+        const ListRecord list = Stored();
+        EXPECT_EQ(1u, list.items.size());
+        EXPECT_EQ(2, list.itemCount);
+        TapTitleBar(d, TitleArea::Ok);
+    });
+    EXPECT_EQ(wxID_OK, rc);
+    EXPECT_TRUE(dlg.CountedNewItem());
+    const ListRecord list = Stored();
+    EXPECT_EQ(2u, list.items.size());
+    EXPECT_EQ(3, list.itemCount);
+    EXPECT_EQ(2, list.uncheckedCount);
+}
+
+TEST_F(ItemDlgTest, AFailedDeleteKeepsItemAndCountsTogether)
+{
+    CItemDlg dlg(nullptr);
+    dlg.SetListId(m_list.id);
+    dlg.SetItemId(m_unchecked.id);
+    const int rc = RunModal<CItemDlg>(dlg, [](CItemDlg& d) {
+        FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+        wxTEST_DIALOG(PressDelete(d), ExpectMessage("Delete current item?", "Delete Item", wxID_YES));
+        EXPECT_GT(FaultVfs::Injected(), 0);
+        FaultVfs::Disarm();
+    });
+    EXPECT_EQ(wxID_OK, rc);
+    EXPECT_FALSE(dlg.DeletedItem());
+    const ListRecord list = Stored();
+    EXPECT_EQ(2u, list.items.size());
+    EXPECT_EQ(2, list.itemCount);
+    EXPECT_EQ(1, list.uncheckedCount);
 }

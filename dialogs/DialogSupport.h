@@ -13,9 +13,9 @@ class wxDialog;
 class wxKeyEvent;
 
 /// Gives the dialog the device screen: the main window's rectangle, or a
-/// 240 x 320 screen when there is no other window. The title bar at
-/// `titleBarId` is widened to the new client width so its buttons stay at
-/// the right edge.
+/// 240 x 320 screen in the middle of the display when there is no other
+/// window. The title bar at `titleBarId` is fitted to the new client width so
+/// its buttons stay at the right edge.
 void MakeFullScreen(wxDialog& dlg, int titleBarId);
 
 /// Escape cancels; Enter confirms unless a multi-line field or a button has

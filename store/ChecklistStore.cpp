@@ -91,8 +91,9 @@ bool ListArray::LoadLists(const std::u16string& category)
 namespace
 {
 // Rewrites positions 0..n-1 in array order and saves every entry, as one
-// change. Failed saves are not reported.
-void SavePositions(ListArray& lists)
+// change. False when it could not be saved (nothing is then changed), so a
+// sort that did not land is not reported as done.
+bool SavePositions(ListArray& lists)
 {
     ListStore::Transaction tx;
     for (size_t i = 0; i < lists.size(); ++i)
@@ -100,21 +101,19 @@ void SavePositions(ListArray& lists)
         lists[i].position = int16_t(i);
         lists[i].SaveList();
     }
-    tx.Commit();
+    return tx.Commit();
 }
 }
 
 bool ListArray::SortListsByName()
 {
     std::stable_sort(begin(), end(), [](const ListRecord& a, const ListRecord& b) { return a.name < b.name; });
-    SavePositions(*this);
-    return true;
+    return SavePositions(*this);
 }
 
 bool ListArray::SortListsByItemsLeft()
 {
     std::stable_sort(begin(), end(),
                      [](const ListRecord& a, const ListRecord& b) { return a.uncheckedCount > b.uncheckedCount; });
-    SavePositions(*this);
-    return true;
+    return SavePositions(*this);
 }

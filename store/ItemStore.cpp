@@ -87,19 +87,10 @@ bool ListRecord::LoadItems(ItemFilter filter)
     return true;
 }
 
-bool ListRecord::LoadItemsSorted(int order)
-{
-    LoadItems(FilterAll);
-    if (order == 1)
-        SortItemsByName();
-    else if (order == 2)
-        SortItemsByPriority();
-    return true;
-}
-
 namespace
 {
-void SaveItemPositions(ItemArray& items)
+// False when the new positions could not be saved (nothing is then changed).
+bool SaveItemPositions(ItemArray& items)
 {
     ListStore::Transaction tx;
     for (size_t i = 0; i < items.size(); ++i)
@@ -107,19 +98,39 @@ void SaveItemPositions(ItemArray& items)
         items[i].position = int16_t(i);
         items[i].SaveItem();
     }
-    tx.Commit();
+    return tx.Commit();
 }
+
+bool SortByName(ItemArray& items)
+{
+    std::stable_sort(items.begin(), items.end(), [](const ItemRecord& a, const ItemRecord& b) { return a.name < b.name; });
+    return SaveItemPositions(items);
+}
+
+bool SortByPriority(ItemArray& items)
+{
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ItemRecord& a, const ItemRecord& b) { return a.priority < b.priority; });
+    return SaveItemPositions(items);
+}
+}
+
+bool ListRecord::LoadItemsSorted(int order)
+{
+    LoadItems(FilterAll);
+    if (order == 1)
+        return SortByName(items);
+    if (order == 2)
+        return SortByPriority(items);
+    return true;
 }
 
 void ListRecord::SortItemsByName()
 {
-    std::stable_sort(items.begin(), items.end(), [](const ItemRecord& a, const ItemRecord& b) { return a.name < b.name; });
-    SaveItemPositions(items);
+    SortByName(items);
 }
 
 void ListRecord::SortItemsByPriority()
 {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const ItemRecord& a, const ItemRecord& b) { return a.priority < b.priority; });
-    SaveItemPositions(items);
+    SortByPriority(items);
 }

@@ -74,7 +74,8 @@ struct ListRecord
     static bool DeleteListById(int32_t listId);
 
     bool LoadItems(ItemFilter filter);
-    /// 0 keeps positions, 1 sorts by name, 2 by priority; always true.
+    /// 0 keeps positions, 1 sorts by name, 2 by priority. False only when
+    /// the sorted positions could not be saved.
     bool LoadItemsSorted(int order);
     void SortItemsByName();
     void SortItemsByPriority();

@@ -3,6 +3,7 @@
 // acknowledged must be there afterwards, the change in flight must be there
 // whole or not at all, and the file must stay sound.
 
+#include "platform/Paths.h"
 #include "tests/reliability/Child.h"
 #include "tests/reliability/StoreModel.h"
 
@@ -11,11 +12,14 @@
 #include <chrono>
 #include <cstdio>
 #include <csignal>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -246,4 +250,49 @@ TEST(Crash, KilledRegistryKeepsEveryAcknowledgedWrite)
     std::cout << "[ figures  ] registry: " << kills << " kills, " << acks << " acknowledged writes, " << landed
               << " in-flight writes found landed" << std::endl;
     EXPECT_GT(acks, kills);
+}
+
+// Killed during the first start, the store and the registry are either not
+// there yet or complete: the next start finds a fresh store with the two
+// default categories, and the registry's values missing.
+TEST(Crash, KilledWhileCreatingLeavesNothingOrACompleteFile)
+{
+    const int kills = Scale(30, 150);
+    std::mt19937 rng(5);
+    int storeThere = 0, registryThere = 0, leftovers = 0;
+    for (int k = 0; k < kills; ++k)
+    {
+        fs::remove_all(Paths::DataDir());
+        fs::remove_all(Paths::ConfigDir());
+        {
+            Worker store("store", {"1", "0"});
+            Worker registry("registry", {"1", "0"});
+            std::this_thread::sleep_for(std::chrono::microseconds(rng() % 12000));
+            store.Kill();
+            registry.Kill();
+        }
+        storeThere += fs::exists(StorePath());
+        registryThere += fs::exists(RegistryPath());
+        Worker store("store", {"1", "0"});
+        Worker registry("registry", {"1", "0"});
+        std::string s, r;
+        ASSERT_TRUE(store.ReadLine(s, 10000));
+        ASSERT_TRUE(registry.ReadLine(r, 10000));
+        EXPECT_EQ(s, "S " + FreshStoreHash()) << "kill " << k << ": the store is not a fresh one";
+        EXPECT_EQ(r, "S 0 ") << "kill " << k << ": the registry holds values";
+        store.Wait();
+        registry.Kill();
+        for (const std::string& dir : {Paths::DataDir(), Paths::ConfigDir()})
+            for (const auto& entry : fs::directory_iterator(dir))
+            {
+                const std::string name = entry.path().filename().string();
+                leftovers += name[0] == '.' && name.find("-wal") == std::string::npos &&
+                             name.find("-shm") == std::string::npos;
+            }
+        if (HasFailure())
+            break;
+    }
+    std::cout << "[ figures  ] " << kills << " kills during the first start: the store file was there after "
+              << storeThere << ", the registry file after " << registryThere << "; " << leftovers
+              << " half-made temporary databases left behind" << std::endl;
 }

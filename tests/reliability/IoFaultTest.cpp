@@ -275,3 +275,20 @@ TEST_P(IoFault, ChangeLandsWholeOrNotAtAllAndTheStoreRecovers)
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, IoFault, testing::Values("tick", "copy", "renamecat"));
+
+// The other kinds of change: two in the quick run, all in the long one.
+TEST(IoFaultOther, EveryOtherKindLandsWholeOrNotAtAll)
+{
+    FaultVfs::Install();
+    std::vector<std::string> kinds;
+    for (const std::string& kind : ChangeKinds())
+        if (kind != "tick" && kind != "copy" && kind != "renamecat" &&
+            (LongRun() || kind == "delete" || kind == "purge"))
+            kinds.push_back(kind);
+    for (const std::string& kind : kinds)
+    {
+        const Sweep s = SweepChange(kind, LongRun());
+        Report(kind, s);
+        EXPECT_GT(s.refused, 0) << kind << ": no fault made the change fail";
+    }
+}

@@ -312,5 +312,12 @@ bool Populate(std::mt19937& rng, int& counter, int lists, int items)
         if (!m.Load() || !PlanChange(i % 3 == 2 ? "tick" : "additem", m, rng, counter, c) || !c.run())
             return false;
     }
-    return m.Load();
+    // Names out of position order, so that sorting by name moves something.
+    if (!m.Load() || m.lists.empty())
+        return false;
+    ListRecord first = m.lists.front();
+    first.name = Name('M', counter++); // after every L<n>
+    ItemRecord item = first.items.empty() ? ItemRecord{} : first.items.front();
+    item.name = Name('J', counter++);
+    return first.SaveList() && (first.items.empty() || item.SaveItem()) && m.Load();
 }

@@ -76,3 +76,35 @@ TEST(TwoInstances, ConcurrentEditsAreAllKeptWithoutLockFailures)
     std::cout << "[ figures  ] two instances: " << ra.acked.size() + rb.acked.size() << " edits acknowledged, "
               << ra.failed.size() + rb.failed.size() << " failed, " << lost << " lost" << std::endl;
 }
+
+TEST(TwoInstances, ConcurrentRegistryWritesNeverFailForALock)
+{
+    const int writes = Scale(200, 1000);
+    Worker a("registry", {"0", std::to_string(writes)});
+    Worker b("registry", {"1", std::to_string(writes)});
+    std::vector<std::string> la, lb;
+    std::thread ta([&] {
+        std::string line;
+        while (a.ReadLine(line, 60000))
+            la.push_back(line);
+    });
+    std::string line;
+    while (b.ReadLine(line, 60000))
+        lb.push_back(line);
+    ta.join();
+    const int sa = a.Wait(), sb = b.Wait();
+    int acks = 0, failed = 0;
+    for (const auto* lines : {&la, &lb})
+        for (const std::string& l : *lines)
+        {
+            acks += l == "A";
+            failed += l[0] == 'F';
+        }
+    EXPECT_EQ(sa, 0);
+    EXPECT_EQ(sb, 0);
+    EXPECT_EQ(failed, 0) << "registry writes failed";
+    EXPECT_EQ(acks, 4 * writes);
+    EXPECT_EQ(IntegrityCheck(RegistryPath()), "ok");
+    std::cout << "[ figures  ] two instances: " << acks << " registry writes acknowledged, " << failed << " failed"
+              << std::endl;
+}

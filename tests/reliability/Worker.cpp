@@ -4,7 +4,7 @@
 // false, "X <why>" when the store read back differs from what was expected.
 //
 //   reliability_worker store <fd> <seed> [max changes, default no limit]
-//   reliability_worker registry <fd> <seed>
+//   reliability_worker registry <fd> <seed> [max write pairs, default no limit]
 //   reliability_worker edits <fd> <tag> <count> <pause us> <shared list id>
 
 #include "app/SettingsKey.h"
@@ -89,7 +89,7 @@ int RunStore(unsigned seed, long maxChanges)
 
 std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-int RunRegistry(unsigned seed)
+int RunRegistry(unsigned seed, long maxWrites)
 {
     uint32_t n = 0;
     {
@@ -103,7 +103,7 @@ int RunRegistry(unsigned seed)
         Say("S " + std::to_string(n) + " " + Utf8(key.ReadString(u"LastCategory", nullptr)));
     }
     SettingsKey held(HKEY_CURRENT_USER, kPreferencesKey);
-    for (unsigned i = seed;; ++i)
+    for (unsigned i = seed; maxWrites < 0 || static_cast<long>(i - seed) < maxWrites; ++i)
     {
         ++n;
         // Alternate between the long-lived key and one opened per write.
@@ -124,6 +124,7 @@ int RunRegistry(unsigned seed)
         }
         Say("A");
     }
+    return 0;
 }
 
 int RunEdits(const std::string& tag, long count, long pauseUs, int32_t sharedId)
@@ -172,7 +173,7 @@ int main(int argc, char** argv)
     if (mode == "store")
         return RunStore(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);
     if (mode == "registry")
-        return RunRegistry(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)));
+        return RunRegistry(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);
     if (mode == "edits" && argc >= 7)
         return RunEdits(argv[3], std::atol(argv[4]), std::atol(argv[5]), static_cast<int32_t>(std::atol(argv[6])));
     return 64;

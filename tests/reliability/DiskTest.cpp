@@ -156,6 +156,42 @@ TEST(FullDisk, EditsAreRefusedNothingIsLostAndEditingResumesOnceSpaceIsFreed)
     ObjectStore::ResetConnection();
 }
 
+TEST(FullDisk, FirstStartOnAFullDiskLeavesNothingHalfMadeAndWorksOnceSpaceIsFreed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small tmpfs for the full disk";
+    const std::string root = TempXdgListener::Root() + "/disk";
+    SmallDisk disk(root, "512k");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "could not mount a tmpfs for the full disk: " << disk.Error();
+    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    fs::create_directories(root + "/data/tallyard");
+    fs::create_directories(root + "/config/tallyard");
+    ASSERT_GT(disk.Fill(), 0);
+
+    const bool created = ListStore::CreateDatabases();
+    EXPECT_FALSE(created) << "a store was created on a full disk";
+    {
+        SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+        EXPECT_FALSE(key.WriteNumber(u"ShowPriority", 1));
+        EXPECT_EQ(key.ReadString(u"LastCategory", u"All"), u"All");
+    }
+    // Nothing half-made that a later start could take for a store.
+    EXPECT_FALSE(fs::exists(StorePath()) && fs::file_size(StorePath()) > 0 && !created);
+
+    disk.Free();
+    ASSERT_TRUE(ListStore::CreateDatabases()) << "the store is not created once space is freed";
+    StoreModel m;
+    ASSERT_TRUE(m.Load());
+    ASSERT_EQ(m.categories.size(), 2u) << "the default categories are missing";
+    EXPECT_EQ(m.categories[0].name, u"Personal");
+    SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+    EXPECT_TRUE(key.WriteNumber(u"ShowPriority", 1));
+    EXPECT_EQ(key.ReadNumber(u"ShowPriority", SettingsKey::NoWriteDefault), 1u);
+    ObjectStore::ResetConnection();
+}
+
 namespace
 {
 enum class Lock

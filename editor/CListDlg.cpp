@@ -12,13 +12,15 @@
 #include "resources/Resources.h"
 
 #include <wx/bmpbuttn.h>
+#include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
 #include <wx/statbmp.h>
-#include <wx/toolbar.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
 #include <wx/wupdlock.h>
 #include <wx/xrc/xmlres.h>
 
@@ -31,8 +33,11 @@ constexpr int kPriorityWidth = 30;
 constexpr int kNameWidthWithPriority = 198;
 constexpr int kNameWidth = 228;
 constexpr int kButtonSize = 16;
-// The list draws its check box this far from either side of the box.
+// Where the list draws a row's check box: after a lead of 2 pixels, with 5
+// on either side. The device's box took 16 pixels of column 0.
+constexpr int kCheckBoxLead = 2;
 constexpr int kCheckBoxMargin = 5;
+constexpr int kDeviceBoxWidth = 16;
 // Template rectangles, dialog units.
 constexpr int kTitleHeightDlu = 14;
 constexpr int kStripHeightDlu = 17;
@@ -76,9 +81,9 @@ wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
     EVT_SIZE(                                           CListDlg::OnSize)
     EVT_HELP(                   wxID_ANY,               CListDlg::OnHelp)
     EVT_CHAR_HOOK(                                      CListDlg::OnCharHook)
-    EVT_TOOL(                   ID_MENU_LIST,           CListDlg::OnMenuButton)
-    EVT_TOOL(                   ID_MENU_ITEMS,          CListDlg::OnMenuButton)
-    EVT_TOOL(                   ID_MENU_TOOLS,          CListDlg::OnMenuButton)
+    EVT_BUTTON(                 ID_MENU_LIST,           CListDlg::OnMenuButton)
+    EVT_BUTTON(                 ID_MENU_ITEMS,          CListDlg::OnMenuButton)
+    EVT_BUTTON(                 ID_MENU_TOOLS,          CListDlg::OnMenuButton)
     EVT_BUTTON(                 ID_NEW_ITEM,            CListDlg::OnNewItem)
     EVT_BUTTON(                 ID_EDIT_ITEM,           CListDlg::OnEditItem)
     EVT_MENU(                   ID_EDIT_ITEM,           CListDlg::OnEditItem)
@@ -161,9 +166,10 @@ void CListDlg::CreateCommandBar()
             MakeCheckable(*m_itemsMenu, id);
     }
 
-    m_commandBar = new wxToolBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                 wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TEXT | wxTB_NOICONS | wxTB_NODIVIDER | wxNO_BORDER);
-    const wxBitmap blank(1, 1, 32);
+    // A strip of flat menu buttons and the category box, at the bottom as
+    // the device's command bar.
+    m_commandBar = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE | wxTAB_TRAVERSAL);
+    auto* sizer = new wxBoxSizer(wxHORIZONTAL);
     const struct
     {
         int id;
@@ -175,13 +181,19 @@ void CListDlg::CreateCommandBar()
     for (const auto& b : buttons)
     {
         const wxString label = Resources::String(b.labelId);
-        m_commandBar->AddTool(b.id, label.empty() ? wxString(b.fallback) : label, wxBitmapBundle(blank));
+        auto* button = new wxButton(m_commandBar, wxID_ANY, label.empty() ? wxString(b.fallback) : label,
+                                    wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT | wxBORDER_NONE);
+        button->SetId(b.id); // above the range new windows may take
+        sizer->Add(button, wxSizerFlags().Center().Border(wxLEFT | wxRIGHT, FromDIP(4)));
     }
     m_categoryBox = new wxComboBox(m_commandBar, IDC_CATEGORY, wxString(), wxDefaultPosition,
                                    wxSize(FromDIP(kCategoryWidth), -1), 0, nullptr,
                                    wxCB_READONLY | wxCB_DROPDOWN);
-    m_commandBar->AddControl(m_categoryBox);
-    m_commandBar->Realize();
+    // At least the device's 80 pixels; the rest of a wider bar too, since
+    // the toolkit's drop-down arrow takes much of that width.
+    m_categoryBox->SetMinSize(wxSize(FromDIP(kCategoryWidth), -1));
+    sizer->Add(m_categoryBox, wxSizerFlags(1).Center().Border(wxLEFT | wxRIGHT, FromDIP(2)));
+    m_commandBar->SetSizer(sizer);
 }
 
 void CListDlg::SetUpButtons()
@@ -319,29 +331,33 @@ void CListDlg::LayOut()
         button->Move(button->GetPosition().x, buttonTop);
 
     if (m_commandBar)
+    {
         m_commandBar->SetSize(0, client.y - barHeight, client.x, barHeight);
+        m_commandBar->Layout();
+    }
     SetColumnWidths();
 }
 
-// The priority column keeps its width; the name takes the rest of the row,
-// at least as much as the template gives it.
+// The list draws each row's check box inside column 0, in a lane wider than
+// the device's 16-pixel box; column 0 grows by the difference so that the
+// priority keeps its room. The name takes the rest of the row, at least as
+// much as the template gives it.
 void CListDlg::SetColumnWidths()
 {
     if (!m_list || m_list->GetColumnCount() < 2)
         return;
-    const int priority = m_showPriority ? m_list->FromDIP(kPriorityWidth) : 0;
-    const int boxLane = wxRendererNative::Get().GetCheckBoxSize(m_list).x + 2 * kCheckBoxMargin;
-    const int room = m_list->GetClientSize().x - boxLane - priority -
-                     wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
-    const int name = std::max(room, m_list->FromDIP(m_showPriority ? kNameWidthWithPriority : kNameWidth));
+    const int boxLane = kCheckBoxLead + wxRendererNative::Get().GetCheckBoxSize(m_list).x + 2 * kCheckBoxMargin;
+    const int extra = std::max(0, boxLane - m_list->FromDIP(kDeviceBoxWidth));
+    const int room = m_list->GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
     if (m_showPriority)
     {
+        const int priority = m_list->FromDIP(kPriorityWidth) + extra;
         m_list->SetColumnWidth(0, priority);
-        m_list->SetColumnWidth(1, name);
+        m_list->SetColumnWidth(1, std::max(room - priority, m_list->FromDIP(kNameWidthWithPriority)));
     }
     else
     {
-        m_list->SetColumnWidth(0, name);
+        m_list->SetColumnWidth(0, std::max(room, m_list->FromDIP(kNameWidth) + extra));
         m_list->SetColumnWidth(1, 0);
     }
 }

@@ -15,7 +15,6 @@ class wxComboBox;
 class wxListEvent;
 class wxMenu;
 class wxStaticBitmap;
-class wxToolBar;
 class CGestureListCtrl;
 class CTitleBar;
 
@@ -122,7 +121,7 @@ private:
     std::vector<unsigned char> m_boxes; // per row: the check box shown
     bool m_showPriority = false;        // as read by the last fill
     bool m_inCategoryChoice = false;
-    wxToolBar* m_commandBar = nullptr;
+    wxWindow* m_commandBar = nullptr;
     wxStaticBitmap* m_buttonStrip = nullptr;
     std::unique_ptr<wxMenu> m_listMenu;
     std::unique_ptr<wxMenu> m_itemsMenu;

@@ -150,7 +150,9 @@ TEST_F(ListDlgTest, PriorityColumnFollowsThePreference)
     CListDlg dlg;
     dlg.SetListId(list.id);
     Run(dlg, [&](CListDlg& d) {
-        EXPECT_EQ(d.m_list->FromDIP(30), d.m_list->GetColumnWidth(0));
+        // Column 0 holds the check box and the priority, column 1 the name.
+        EXPECT_GE(d.m_list->GetColumnWidth(0), d.m_list->FromDIP(30));
+        EXPECT_GT(d.m_list->GetColumnWidth(1), d.m_list->GetColumnWidth(0));
         EXPECT_EQ("3", d.m_list->GetItemText(0, 0));
         EXPECT_EQ("Bread", d.m_list->GetItemText(0, 1));
 

@@ -113,6 +113,8 @@ wxIMPLEMENT_DYNAMIC_CLASS(CTitleBar, wxWindow);
 wxBEGIN_EVENT_TABLE(CTitleBar, wxWindow)
     EVT_PAINT(                  CTitleBar::OnPaint)
     EVT_LEFT_DOWN(              CTitleBar::OnLButtonDown)
+    // A quick second tap arrives as a double click: it is a tap all the same.
+    EVT_LEFT_DCLICK(            CTitleBar::OnLButtonDown)
 wxEND_EVENT_TABLE()
 
 CTitleBar::CTitleBar()

@@ -154,6 +154,19 @@ TEST(TitleBar, TapsHitOnlyTheirDiscsWithLeftEdgeInAndRightEdgeOut)
     EXPECT_TRUE(dlg.IsShown());
 }
 
+TEST(TitleBar, QuickSecondTapCountsAsATap)
+{
+    RecordingDlg dlg(true);
+    ASSERT_NE(nullptr, dlg.m_bar);
+    ShowAndSettle(dlg);
+    const int r = dlg.m_bar->GetClientSize().x;
+    const wxPoint help(r - dlg.FromDIP(72), dlg.FromDIP(8));
+    // Both clicks land well inside the toolkit's double-click time.
+    ClickAt(dlg.m_bar, help);
+    ClickAt(dlg.m_bar, help);
+    EXPECT_EQ(2, dlg.m_helps);
+}
+
 TEST(TitleBar, OkAndCancelDiscsEndTheModalDialog)
 {
     for (int button : {wxID_OK, wxID_CANCEL})

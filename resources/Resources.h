@@ -15,7 +15,7 @@ bool Init();
 /// display; an invalid bundle when it is missing.
 wxBitmapBundle Bitmap(int id);
 
-/// The size in device pixels the specification gives the bitmap.
+/// The bitmap's size in device pixels.
 wxSize BitmapSize(int id);
 
 /// Makes Bitmap(id) report the bitmap as missing (tests of missing resources).

@@ -179,9 +179,31 @@ TEST(Crash, KilledStoreKeepsEveryAcknowledgedChangeAndNoHalfChange)
     EXPECT_GE(run.inFlightKinds.size(), LongRun() ? 12u : 6u) << "kills hit too few kinds of change";
 }
 
-TEST(Crash, KilledRegistryKeepsEveryAcknowledgedWrite)
+// The worker's writes reach the disk only when synced: a kill is a power cut.
+TEST(Crash, PowerCutKeepsEveryAcknowledgedChangeAndNoHalfChange)
 {
-    const int kills = Scale(50, 500);
+    setenv("TALLYARD_POWER_CUT", "1", 1);
+    const CrashRun run = RunStoreCrashes(Scale(40, 300), 9);
+    unsetenv("TALLYARD_POWER_CUT");
+    std::cout << "[ figures  ] store, power cuts: " << Summary(run) << std::endl;
+    for (const std::string& f : run.failures)
+        ADD_FAILURE() << f;
+    EXPECT_GT(run.acks, run.kills) << "the worker barely got to change anything";
+}
+
+class CrashRegistry : public testing::TestWithParam<bool>
+{
+};
+
+TEST_P(CrashRegistry, KilledRegistryKeepsEveryAcknowledgedWrite)
+{
+    if (GetParam())
+        setenv("TALLYARD_POWER_CUT", "1", 1);
+    struct Unset
+    {
+        ~Unset() { unsetenv("TALLYARD_POWER_CUT"); }
+    } unset;
+    const int kills = GetParam() ? Scale(40, 300) : Scale(50, 500);
     std::mt19937 rng(11);
     long ackedNumber = 0, pendingNumber = -1;
     std::string ackedText, pendingText;
@@ -247,10 +269,13 @@ TEST(Crash, KilledRegistryKeepsEveryAcknowledgedWrite)
         if (HasFailure())
             break;
     }
-    std::cout << "[ figures  ] registry: " << kills << " kills, " << acks << " acknowledged writes, " << landed
+    std::cout << "[ figures  ] registry" << (GetParam() ? ", power cuts: " : ": ") << kills << " kills, " << acks << " acknowledged writes, " << landed
               << " in-flight writes found landed" << std::endl;
     EXPECT_GT(acks, kills);
 }
+
+INSTANTIATE_TEST_SUITE_P(Crash, CrashRegistry, testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "PowerCut" : "Kill"); });
 
 // Killed during the first start, the store and the registry are either not
 // there yet or complete: the next start finds a fresh store with the two

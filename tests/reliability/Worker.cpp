@@ -6,9 +6,16 @@
 //   reliability_worker store <fd> <seed> [max changes, default no limit]
 //   reliability_worker registry <fd> <seed> [max write pairs, default no limit]
 //   reliability_worker edits <fd> <tag> <count> <pause us> <shared list id>
+//
+// With TALLYARD_POWER_CUT=1 in the environment, writes reach the files only
+// when synced, so a kill leaves what a power cut would. TALLYARD_SQLITE_LOG=1
+// prints SQLite's own log to stderr.
 
 #include "app/SettingsKey.h"
+#include "tests/reliability/PowerCutVfs.h"
 #include "tests/reliability/StoreChanges.h"
+
+#include <sqlite3.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -73,7 +80,7 @@ int RunStore(unsigned seed, long maxChanges)
         Say("P " + Hex(Fnv1a(want)) + " " + change.kind);
         if (!change.run())
         {
-            Say("F " + change.kind);
+            Say("F " + change.kind + " (" + Utf8(ListStore::LastError()) + ")");
             return 4;
         }
         Say("A");
@@ -169,6 +176,12 @@ int main(int argc, char** argv)
     if (argc < 4)
         return 64;
     g_fd = std::atoi(argv[2]);
+    if (std::getenv("TALLYARD_SQLITE_LOG"))
+        sqlite3_config(
+            SQLITE_CONFIG_LOG, +[](void*, int code, const char* msg) { std::fprintf(stderr, "sqlite %d: %s\n", code, msg); },
+            nullptr);
+    if (const char* cut = std::getenv("TALLYARD_POWER_CUT"); cut && std::strcmp(cut, "1") == 0)
+        InstallPowerCutVfs();
     const std::string mode = argv[1];
     if (mode == "store")
         return RunStore(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);

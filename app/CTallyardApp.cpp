@@ -32,8 +32,9 @@ CTallyardApp::~CTallyardApp() = default;
 wxDocTemplate* CTallyardApp::AddDocTemplate(wxDocManager* manager)
 {
     manager->SetMaxDocsOpen(1);
-    // String 128: title, type name and file-type names; no filter, no extension.
-    return new wxDocTemplate(manager, "Tallyard", wxString(), wxString(), wxString(), "Tallyard.Document",
+    // String 128: title, type name and file-type names. It names no file
+    // type, so Open takes any file, as the framework does without a filter.
+    return new wxDocTemplate(manager, "Tallyard", "*", wxString(), wxString(), "Tallyard.Document",
                              "Tallyard Document", CLASSINFO(CTallyardDoc), CLASSINFO(CTallyardView));
 }
 

@@ -13,8 +13,10 @@ public:
     void Modify(bool) override {}
 
 protected:
-    /// Nothing is ever written to a file: the store already has everything.
+    /// Files are neither written nor read: the store already has everything,
+    /// so opening one never leaves the frame without its view.
     bool DoSaveDocument(const wxString&) override { return true; }
+    bool DoOpenDocument(const wxString&) override { return true; }
     wxSTD ostream& SaveObject(wxSTD ostream& stream) override { return stream; }
     wxSTD istream& LoadObject(wxSTD istream& stream) override { return stream; }
 

@@ -1,6 +1,7 @@
 // The main window: its bars at the bottom, the Tools menu, the splash during
 // creation and the routing of commands to the view.
 #include "tests/browser/BrowserFixture.h"
+#include "tests/support/TempXdg.h"
 
 #include "app/CStartupSplash.h"
 #include "controls/GestureListCtrl.h"
@@ -17,6 +18,7 @@
 #include <wx/uiaction.h>
 
 #include <cstdlib>
+#include <fstream>
 
 using MainFrameTest = BrowserTest;
 
@@ -188,4 +190,28 @@ TEST_F(MainFrameTest, ClickingAToolRunsItsCommandOnlyWhenEnabled)
     ClickAt(toolBar, moveUp);
     EXPECT_EQ("1. A", m_list->GetItemText(0, 0).utf8_string());
     EXPECT_EQ(toolBar->GetToolShortHelp(ID_MOVE_UP), toolBar->GetToolTipText());
+}
+
+TEST_F(MainFrameTest, OpeningAFileShowsTheChecklistsAgainAndWritesNothing)
+{
+    AddChecklist(u"Groceries", u"Unfiled", 0);
+    Open();
+    const std::string path = TempXdgListener::Root() + "/some file.txt";
+    const std::string content = "not a checklist file\n";
+    {
+        std::ofstream(path) << content;
+    }
+    ASSERT_NE(nullptr, m_manager->CreateDocument(path, wxDOC_SILENT));
+    Pump(30);
+    m_view = wxDynamicCast(m_manager->GetAnyUsableView(), CTallyardView);
+    ASSERT_NE(nullptr, m_view);
+    m_list = m_view->GetListCtrl();
+    EXPECT_EQ(1u, m_manager->GetDocuments().GetCount());
+    EXPECT_EQ("1. Groceries", m_list->GetItemText(0, 0).utf8_string());
+    EXPECT_EQ("Tallyard", m_frame->GetTitle());
+
+    // Closing the window saves nothing into the file.
+    Close();
+    std::ifstream in(path);
+    EXPECT_EQ(content, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }

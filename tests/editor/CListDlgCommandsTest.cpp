@@ -310,6 +310,27 @@ TEST_F(ListDlgTest, CategoryBoxRefilesAndEditsCategories)
     });
 }
 
+TEST_F(ListDlgTest, CategoryPickedFromTheDropDownIsFiledAtOnce)
+{
+    const ListRecord list = MakeList(u"Groceries", s_groceries);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        // The toolkit's own drop-down, opened and answered for real: the
+        // entry below "Personal" is "Business".
+        ClickChild(d, IDC_CATEGORY);
+        Pump(300);
+        wxUIActionSimulator keys;
+        keys.Char(WXK_DOWN);
+        Pump(100);
+        keys.Char(WXK_RETURN);
+        EXPECT_TRUE(WaitFor([&] { return Stored(list.id).category == u"Business"; }, 3000));
+        EXPECT_EQ("Business", d.m_categoryBox->GetStringSelection());
+        Pump(300);
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
 TEST_F(ListDlgTest, RenameNoteAndTheCommandsWithoutAMenu)
 {
     const ListRecord list = MakeList(u"Groceries", s_groceries);

@@ -157,9 +157,10 @@ void CListDlg::OnCopyList(wxCommandEvent&)
 }
 
 // The category box's choice: "Edit..." (its last entry) edits the
-// categories, any other entry files the checklist under it at once. Both the
-// drop-down closing and a change made without it (the mouse wheel) come
-// here; a choice already made is not made again.
+// categories, any other entry files the checklist under it at once. The
+// toolkit reports a pick from the drop-down (or by the mouse wheel) as a
+// selection change and not always as a close-up, so both come here; a
+// choice already made is not made again.
 void CListDlg::OnCategoryChosen(wxCommandEvent&)
 {
     if (m_inCategoryChoice || !m_categoryBox)

@@ -114,8 +114,8 @@ bool CTallyardView::OnClose(bool deleteWindow)
         if (CViewHost* host = FindHost())
             host->SetViewWindow(nullptr);
         m_form->Destroy();
-        m_form = nullptr;
-        m_list = nullptr;
+        m_form.Release();
+        m_list.Release();
     }
     return true;
 }

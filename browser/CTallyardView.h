@@ -2,19 +2,20 @@
 #define TALLYARD_BROWSER_CTALLYARDVIEW_H
 
 #include "app/SettingsKey.h"
+#include "controls/GestureListCtrl.h"
 #include "store/ListStore.h"
 
 #include <wx/docview.h>
 #include <wx/listctrl.h>
+#include <wx/panel.h>
+#include <wx/weakref.h>
 
 #include <string>
 #include <vector>
 
-class CGestureListCtrl;
 class CViewHost;
 class wxComboBox;
 class wxMenu;
-class wxPanel;
 
 /// Column 0 width while every row fits, and with room for the scroll bar.
 constexpr int kNameColumnWidth = 198;
@@ -50,8 +51,8 @@ public:
     static wxString NameColumnText(long row, const ListRecord& list);
     static wxString CountColumnText(const ListRecord& list);
 
-    CGestureListCtrl* GetListCtrl() const { return m_list; }
-    wxPanel* GetForm() const { return m_form; }
+    CGestureListCtrl* GetListCtrl() const { return m_list.get(); }
+    wxPanel* GetForm() const { return m_form.get(); }
     const ListArray& GetLists() const { return m_lists; }
 
 protected:
@@ -88,9 +89,10 @@ private:
 
     wxComboBox* m_categorySelector = nullptr;
     SettingsKey m_settings;
-    CGestureListCtrl* m_list = nullptr;
+    // The frame owns the form; these go null if it is destroyed first.
+    wxWeakRef<CGestureListCtrl> m_list;
     ListArray m_lists;
-    wxPanel* m_form = nullptr;
+    wxWeakRef<wxPanel> m_form;
     std::vector<std::u16string> m_categoryEntries; // the drop-down's texts
     wxMenu* m_contextMenu = nullptr;               // while the tap-and-hold menu is up
 

@@ -17,7 +17,7 @@ wxIMPLEMENT_DYNAMIC_CLASS(CTallyardView, wxView);
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(CTallyardView, wxView)
-    EVT_COMBOBOX_CLOSEUP(IDC_CATEGORY,               CTallyardView::OnCategoryCloseUp)
+    EVT_COMBOBOX_CLOSEUP(IDC_CATEGORY,               CTallyardView::OnCategoryDropDownClosed)
     EVT_MENU(ID_SORT_ALPHA,                          CTallyardView::OnSortAlphabetically)
     EVT_MENU(ID_SORT_ITEM_COUNT,                     CTallyardView::OnSortByItemCount)
     EVT_MENU(ID_PREFERENCES,                         CTallyardView::OnPreferences)

@@ -57,7 +57,8 @@ public:
 
 protected:
     // Category drop-down, sorts and preferences (CategorySelector.cpp).
-    void OnCategoryCloseUp(wxCommandEvent& event);
+    void OnCategoryDropDownClosed(wxCommandEvent& event);
+    void OnCategoryCloseUp();
     void OnSortAlphabetically(wxCommandEvent& event);
     void OnSortByItemCount(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);

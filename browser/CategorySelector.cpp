@@ -49,7 +49,13 @@ void CTallyardView::FillCategorySelector()
     }
 }
 
-void CTallyardView::OnCategoryCloseUp(wxCommandEvent&)
+void CTallyardView::OnCategoryDropDownClosed(wxCommandEvent&)
+{
+    // GTK reports the close before the choice made in the drop-down.
+    CallAfter(&CTallyardView::OnCategoryCloseUp);
+}
+
+void CTallyardView::OnCategoryCloseUp()
 {
     CViewHost* host = FindHost();
     m_categorySelector = host ? host->GetCategorySelector() : nullptr;

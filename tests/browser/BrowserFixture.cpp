@@ -6,6 +6,7 @@
 #include "controls/WxString.h"
 #include "resources/ResourceIds.h"
 
+#include <wx/app.h>
 #include <wx/combobox.h>
 #include <wx/toolbar.h>
 
@@ -131,6 +132,7 @@ void BrowserTest::CloseUpOn(int index)
     wxCommandEvent event(wxEVT_COMBOBOX_CLOSEUP, combo->GetId());
     event.SetEventObject(combo);
     combo->GetEventHandler()->ProcessEvent(event);
+    wxTheApp->ProcessPendingEvents();
 }
 
 bool BrowserTest::ToolEnabled(int id)

@@ -11,6 +11,7 @@
 
 #include <wx/combobox.h>
 #include <wx/filename.h>
+#include <wx/uiaction.h>
 
 #include <fstream>
 
@@ -226,4 +227,29 @@ TEST_F(BrowserTest, UnreadableStoreIsReportedAndLeftAlone)
     std::ifstream in(path, std::ios::binary);
     const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(garbage, after);
+}
+
+TEST_F(BrowserTest, ChoosingFromTheOpenDropDownStoresTheNewEntry)
+{
+    AddCategories({u"Home", u"Travel"});
+    AddChecklist(u"Groceries", u"Home", 0);
+    AddChecklist(u"Packing", u"Travel", 1);
+    Open();
+    wxComboBox* combo = m_frame->GetCategorySelector();
+    ASSERT_EQ(0, combo->GetSelection());
+
+    // The real drop-down: opened, moved down two entries and chosen. GTK
+    // reports the close before the new choice.
+    combo->SetFocus();
+    combo->Popup();
+    Pump(300);
+    wxUIActionSimulator sim;
+    sim.Char(WXK_DOWN);
+    Pump(50);
+    sim.Char(WXK_DOWN);
+    Pump(50);
+    sim.Char(WXK_RETURN);
+    EXPECT_TRUE(WaitFor([] { return LastCategory() == u"Travel"; }, 2000));
+    EXPECT_EQ(u"Travel", LastCategory());
+    EXPECT_EQ((Strings{"1. Packing (0)"}), Rows());
 }

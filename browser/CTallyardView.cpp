@@ -163,6 +163,10 @@ long CTallyardView::SelectedRow() const
 {
     if (!m_list)
         return 0;
+    // Asked on every idle pass by the update handlers: skip the scan of a
+    // long list when nothing is selected.
+    if (m_list->GetSelectedItemCount() == 0)
+        return m_list->GetItemCount();
     const long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     return row < 0 ? m_list->GetItemCount() : row;
 }

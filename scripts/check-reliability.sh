@@ -1,7 +1,7 @@
 #!/bin/sh
 # The reliability runs: the quick and the long run on the build folder $1,
-# then the damaged-file and awkward-input runs again in a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer ($2, default build-asan).
+# then the damaged-file, awkward-input, kill and fault runs again in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer ($2, default build-asan).
 set -e
 build="$1"
 asan="${2:-build-asan}"
@@ -11,9 +11,10 @@ sh scripts/run-tests.sh "$build" -L reliability "$@"
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYARD_SANITIZE=ON \
     -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
 cmake --build "$asan" --target reliability_test reliability_worker -j "$(nproc)"
-echo "== sanitized: damaged files and awkward input (long run)"
+echo "== sanitized: damaged files, awkward input, kills and the error paths of one fault sweep"
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 TALLYARD_RELIABILITY_LONG=1 \
 TALLYARD_RELIABILITY_WORKER="$asan/tests/reliability/reliability_worker" \
-    "$asan/tests/reliability/reliability_test" --gtest_filter='DamagedFile.*:BadInput.*:Crash.KilledStore*'
+    "$asan/tests/reliability/reliability_test" \
+    --gtest_filter='DamagedFile.*:BadInput.*:Crash.KilledStore*:Changes/IoFault.*/0:Durability.*'

@@ -26,7 +26,8 @@ std::vector<Sample> Storable()
     return {
         {"100,000 characters", longText},
         {"emoji", u"Packing \U0001F9F3\U0001F3D6\uFE0F \U0001F468\u200D\U0001F469\u200D\U0001F467 done \u2705"},
-        {"right-to-left", u"\u05E8\u05E9\u05D9\u05DE\u05EA \u05E7\u05E0\u05D9\u05D5\u05EA \u0642\u0627\u0626\u0645\u0629 \u202Eevil\u202C"},
+        {"right-to-left", u"\u05E8\u05E9\u05D9\u05DE\u05EA \u05E7\u05E0\u05D9\u05D5\u05EA "
+                          u"\u0642\u0627\u0626\u0645\u0629 \u202Eevil\u202C"},
         {"control characters", controls},
         {"line breaks", u"first\nsecond\r\nthird\rfourth\u2028fifth"},
         {"quotes and SQL", u"'); DROP TABLE x; -- \"%s %n\\"},

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -162,7 +162,8 @@ std::string Summary(const CrashRun& run)
 {
     std::ostringstream out;
     out << run.kills << " kills, " << run.acks << " acknowledged changes, " << run.landedInFlight
-        << " in-flight changes found landed whole, " << run.integrityChecks << " integrity checks; in flight at the kill:";
+        << " in-flight changes found landed whole, " << run.integrityChecks
+        << " integrity checks; in flight at the kill:";
     for (auto& [kind, n] : run.inFlightKinds)
         out << ' ' << kind << '=' << n;
     return out.str();
@@ -232,8 +233,8 @@ TEST_P(CrashRegistry, KilledRegistryKeepsEveryAcknowledgedWrite)
                 const bool textOk = text == ackedText || (textPending && text == pendingText);
                 EXPECT_TRUE(numberOk) << "kill " << k << ": ShowPriority " << number << ", acknowledged "
                                       << ackedNumber;
-                EXPECT_TRUE(textOk) << "kill " << k << ": LastCategory '" << text << "', acknowledged '"
-                                    << ackedText << "'";
+                EXPECT_TRUE(textOk) << "kill " << k << ": LastCategory '" << text << "', acknowledged '" << ackedText
+                                    << "'";
                 landed += (number != ackedNumber) + (text != ackedText);
                 ackedNumber = number;
                 ackedText = text;
@@ -269,8 +270,8 @@ TEST_P(CrashRegistry, KilledRegistryKeepsEveryAcknowledgedWrite)
         if (HasFailure())
             break;
     }
-    std::cout << "[ figures  ] registry" << (GetParam() ? ", power cuts: " : ": ") << kills << " kills, " << acks << " acknowledged writes, " << landed
-              << " in-flight writes found landed" << std::endl;
+    std::cout << "[ figures  ] registry" << (GetParam() ? ", power cuts: " : ": ") << kills << " kills, " << acks
+              << " acknowledged writes, " << landed << " in-flight writes found landed" << std::endl;
     EXPECT_GT(acks, kills);
 }
 
@@ -311,8 +312,8 @@ TEST(Crash, KilledWhileCreatingLeavesNothingOrACompleteFile)
             for (const auto& entry : fs::directory_iterator(dir))
             {
                 const std::string name = entry.path().filename().string();
-                leftovers += name[0] == '.' && name.find("-wal") == std::string::npos &&
-                             name.find("-shm") == std::string::npos;
+                leftovers +=
+                    name[0] == '.' && name.find("-wal") == std::string::npos && name.find("-shm") == std::string::npos;
             }
         if (HasFailure())
             break;

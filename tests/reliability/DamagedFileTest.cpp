@@ -5,8 +5,8 @@
 #include "app/SettingsKey.h"
 #include "platform/ObjectStore.h"
 #include "tests/reliability/Child.h"
-#include "tests/support/TempXdg.h"
 #include "tests/reliability/StoreChanges.h"
+#include "tests/support/TempXdg.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@ namespace
 struct Tally
 {
     int files = 0;
-    int refused = 0;  // CreateDatabases false
-    int opened = 0;   // CreateDatabases true
-    int written = 0;  // the file changed (allowed for sound files only)
+    int refused = 0; // CreateDatabases false
+    int opened = 0;  // CreateDatabases true
+    int written = 0; // the file changed (allowed for sound files only)
     std::vector<std::string> failures;
 };
 
@@ -110,8 +110,9 @@ void TryFile(const std::string& label, const std::string& bytes, bool folder, in
     {
         ++t.written;
         if (!sound)
-            t.failures.push_back(label + ": the damaged file was written to (" + r.output + ")" +
-                                 (std::getenv("TALLYARD_RELIABILITY_KEEP") ? " kept as case" + std::to_string(t.files) : ""));
+            t.failures.push_back(
+                label + ": the damaged file was written to (" + r.output + ")" +
+                (std::getenv("TALLYARD_RELIABILITY_KEEP") ? " kept as case" + std::to_string(t.files) : ""));
     }
     if (edited)
     {

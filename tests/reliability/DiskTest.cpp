@@ -5,17 +5,17 @@
 #include "app/SettingsKey.h"
 #include "platform/ObjectStore.h"
 #include "tests/reliability/Child.h"
-#include "tests/support/TempXdg.h"
 #include "tests/reliability/StoreChanges.h"
+#include "tests/support/TempXdg.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
-#include <sstream>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,8 +203,9 @@ enum class Lock
 
 const char* LockName(Lock l)
 {
-    return l == Lock::BindMount ? "read-only bind mount" : l == Lock::Immutable ? "immutable file and folder"
-                                                                                 : "read-only file and folder";
+    return l == Lock::BindMount   ? "read-only bind mount"
+           : l == Lock::Immutable ? "immutable file and folder"
+                                  : "read-only file and folder";
 }
 
 // Runs `body` on the store folder made read-only in the way `how`; the
@@ -246,10 +247,10 @@ std::string WithReadOnlyStore(Lock how, const std::string& dir, const std::funct
         if (p.string().rfind(TempXdgListener::Root(), 0) == 0)
             fs::permissions(p, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
     result = RunInChild([&] {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            return std::string("cannot drop to nobody");
-        return body();
-    }).Describe();
+                 if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                     return std::string("cannot drop to nobody");
+                 return body();
+             }).Describe();
     fs::permissions(dir, fs::perms::owner_all);
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     return "";
@@ -279,36 +280,39 @@ TEST_P(ReadOnlyStore, OpensForReadingAndRefusesEveryEdit)
     ASSERT_FALSE(bytes.empty());
 
     std::string result;
-    const std::string skipped = WithReadOnlyStore(GetParam(), dir, [&] {
-        std::ostringstream out;
-        out << "create=" << ListStore::CreateDatabases();
-        const std::string why = ObjectStore::LastError();
-        StoreModel m;
-        const bool loaded = m.Load();
-        out << " loaded=" << loaded << " same=" << (loaded && m.Canonical() == made.output);
-        out << " readonly=" << ObjectStore::IsReadOnly();
-        int accepted = 0, tried = 0;
-        std::mt19937 rng(9);
-        int counter = 500000;
-        for (const std::string& kind : ChangeKinds())
-        {
-            PlannedChange change;
-            if (!loaded || !PlanChange(kind, m, rng, counter, change))
-                continue;
-            ++tried;
-            if (change.run())
+    const std::string skipped = WithReadOnlyStore(
+        GetParam(), dir,
+        [&] {
+            std::ostringstream out;
+            out << "create=" << ListStore::CreateDatabases();
+            const std::string why = ObjectStore::LastError();
+            StoreModel m;
+            const bool loaded = m.Load();
+            out << " loaded=" << loaded << " same=" << (loaded && m.Canonical() == made.output);
+            out << " readonly=" << ObjectStore::IsReadOnly();
+            int accepted = 0, tried = 0;
+            std::mt19937 rng(9);
+            int counter = 500000;
+            for (const std::string& kind : ChangeKinds())
             {
-                ++accepted;
-                out << " accepted:" << kind;
+                PlannedChange change;
+                if (!loaded || !PlanChange(kind, m, rng, counter, change))
+                    continue;
+                ++tried;
+                if (change.run())
+                {
+                    ++accepted;
+                    out << " accepted:" << kind;
+                }
             }
-        }
-        StoreModel again;
-        out << " tried=" << tried << " accepted=" << accepted
-            << " unchanged=" << (again.Load() && again.Canonical() == made.output);
-        if (!loaded)
-            out << " (" << why << ")";
-        return out.str();
-    }, result);
+            StoreModel again;
+            out << " tried=" << tried << " accepted=" << accepted
+                << " unchanged=" << (again.Load() && again.Canonical() == made.output);
+            if (!loaded)
+                out << " (" << why << ")";
+            return out.str();
+        },
+        result);
     if (!skipped.empty())
         GTEST_SKIP() << LockName(GetParam()) << ": " << skipped;
     std::cout << "[ figures  ] " << LockName(GetParam()) << ": " << result << std::endl;

@@ -98,15 +98,15 @@ TEST(Durability, WorkerSyncsBeforeEachAcknowledgementInItsSystemCalls)
         GTEST_SKIP() << "strace is not installed";
     const std::string trace = TempXdgListener::Root() + "/trace.txt";
     // LeakSanitizer cannot run under ptrace.
-    const std::string cmd =
-        "ASAN_OPTIONS=detect_leaks=0 strace -f -qq -s 4 "
-        "-e trace=openat,close,unlink,unlinkat,pwrite64,write,fsync,fdatasync -o '" +
-        trace + "' '" + WorkerPath() + "' store 1 21 " + std::to_string(Scale(40, 200)) + " >/dev/null";
+    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 strace -f -qq -s 4 "
+                            "-e trace=openat,close,unlink,unlinkat,pwrite64,write,fsync,fdatasync -o '" +
+                            trace + "' '" + WorkerPath() + "' store 1 21 " + std::to_string(Scale(40, 200)) +
+                            " >/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
 
     std::ifstream in(trace);
     std::map<int, std::string> files; // fd -> store file
-    std::set<std::string> dirty;       // store files written since their last sync
+    std::set<std::string> dirty;      // store files written since their last sync
     int acks = 0, syncs = 0, late = 0;
     std::string line, firstLate;
     while (std::getline(in, line))
@@ -122,7 +122,8 @@ TEST(Durability, WorkerSyncsBeforeEachAcknowledgementInItsSystemCalls)
         const size_t q1 = line.find('"', open), q2 = q1 == std::string::npos ? q1 : line.find('"', q1 + 1);
         const std::string path = q2 == std::string::npos ? "" : line.substr(q1 + 1, q2 - q1 - 1);
         // The WAL index (-shm) is memory shared between processes, never synced.
-        const bool storeFile = path.find("objectstore.db") != std::string::npos && path.find("-shm") == std::string::npos;
+        const bool storeFile =
+            path.find("objectstore.db") != std::string::npos && path.find("-shm") == std::string::npos;
         const int fd = std::atoi(line.c_str() + open + 1);
         if (fn == "openat")
         {

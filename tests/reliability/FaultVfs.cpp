@@ -70,7 +70,10 @@ int xClose(sqlite3_file* f)
     return rc;
 }
 
-int xRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off) { return Real(f)->pMethods->xRead(Real(f), buf, n, off); }
+int xRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off)
+{
+    return Real(f)->pMethods->xRead(Real(f), buf, n, off);
+}
 
 int xWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off)
 {
@@ -125,7 +128,10 @@ int xShmMap(sqlite3_file* f, int pg, int sz, int extend, void volatile** p)
 int xShmLock(sqlite3_file* f, int off, int n, int flags) { return Real(f)->pMethods->xShmLock(Real(f), off, n, flags); }
 void xShmBarrier(sqlite3_file* f) { Real(f)->pMethods->xShmBarrier(Real(f)); }
 int xShmUnmap(sqlite3_file* f, int del) { return Real(f)->pMethods->xShmUnmap(Real(f), del); }
-int xFetch(sqlite3_file* f, sqlite3_int64 off, int n, void** p) { return Real(f)->pMethods->xFetch(Real(f), off, n, p); }
+int xFetch(sqlite3_file* f, sqlite3_int64 off, int n, void** p)
+{
+    return Real(f)->pMethods->xFetch(Real(f), off, n, p);
+}
 int xUnfetch(sqlite3_file* f, sqlite3_int64 off, void* p) { return Real(f)->pMethods->xUnfetch(Real(f), off, p); }
 
 sqlite3_io_methods MakeMethods(int version)
@@ -217,10 +223,14 @@ const char* Name(Op op)
 {
     switch (op)
     {
-    case Op::Write: return "write";
-    case Op::Sync: return "sync";
-    case Op::Truncate: return "truncate";
-    case Op::Delete: return "delete";
+    case Op::Write:
+        return "write";
+    case Op::Sync:
+        return "sync";
+    case Op::Truncate:
+        return "truncate";
+    case Op::Delete:
+        return "delete";
     }
     return "?";
 }

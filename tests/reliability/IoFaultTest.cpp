@@ -5,9 +5,9 @@
 
 #include "platform/ObjectStore.h"
 #include "tests/reliability/Child.h"
-#include "tests/support/TempXdg.h"
 #include "tests/reliability/FaultVfs.h"
 #include "tests/reliability/StoreChanges.h"
+#include "tests/support/TempXdg.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ constexpr unsigned kPlanSeed = 17;
 // Faults are simulated, so the points need no real disk: memory is faster.
 std::string MakeScratch()
 {
-    std::string templ = (fs::is_directory("/dev/shm") ? std::string("/dev/shm") : TempXdgListener::Root()) +
-                        "/tallyard-faults-XXXXXX";
+    std::string templ =
+        (fs::is_directory("/dev/shm") ? std::string("/dev/shm") : TempXdgListener::Root()) + "/tallyard-faults-XXXXXX";
     return mkdtemp(templ.data()) ? templ : TempXdgListener::Root() + "/scratch";
 }
 
@@ -75,13 +75,13 @@ struct Sweep
     int refused = 0;
     int landedDespiteFault = 0; // true with a fault injected (e.g. a failed checkpoint after the commit)
     int messages = 0;
-    int backAfterFailedSync = 0; // refused, then found whole after a crash
+    int backAfterFailedSync = 0;      // refused, then found whole after a crash
     std::map<std::string, int> perOp; // operations of each kind the change makes
     std::vector<std::string> failures;
 };
 
-void RunPoint(const std::string& scratch, const std::string& templ, const std::string& kind, FaultVfs::Op op, int k, bool persistent,
-              Then then, Sweep& sweep, bool& beyond)
+void RunPoint(const std::string& scratch, const std::string& templ, const std::string& kind, FaultVfs::Op op, int k,
+              bool persistent, Then then, Sweep& sweep, bool& beyond)
 {
     const std::string dir = scratch + "/point";
     fs::remove_all(dir);
@@ -91,7 +91,9 @@ void RunPoint(const std::string& scratch, const std::string& templ, const std::s
         fs::copy_file(templ + "/tallyard/objectstore.db-wal", dir + "/tallyard/objectstore.db-wal");
     std::ostringstream where;
     where << kind << ", " << FaultVfs::Name(op) << " #" << k << (persistent ? " onwards" : " once")
-          << (then == Then::Edit ? ", then an edit" : then == Then::Close ? ", then closing the store" : ", then a crash");
+          << (then == Then::Edit    ? ", then an edit"
+              : then == Then::Close ? ", then closing the store"
+                                    : ", then a crash");
     const bool retry = then == Then::Edit;
 
     ChildResult a = RunInChild([&] {
@@ -109,7 +111,8 @@ void RunPoint(const std::string& scratch, const std::string& templ, const std::s
         const int injected = FaultVfs::Injected();
         FaultVfs::Disarm();
         StoreModel after;
-        std::string state = after.Load() ? StateOf(after, before.Canonical(), change.expected.Canonical()) : "unreadable";
+        std::string state =
+            after.Load() ? StateOf(after, before.Canonical(), change.expected.Canonical()) : "unreadable";
         bool retryOk = true;
         if (retry)
         {
@@ -118,8 +121,8 @@ void RunPoint(const std::string& scratch, const std::string& templ, const std::s
             PlannedChange again;
             std::mt19937 rng(5);
             int counter = 900000;
-            retryOk = now.Load() && PlanChange("renamelist", now, rng, counter, again) && again.run() &&
-                      now.Load() && now.Canonical() == again.expected.Canonical();
+            retryOk = now.Load() && PlanChange("renamelist", now, rng, counter, again) && again.run() && now.Load() &&
+                      now.Canonical() == again.expected.Canonical();
         }
         std::ostringstream out;
         out << ok << ' ' << injected << ' ' << state << ' ' << messages << ' ' << retryOk;
@@ -200,7 +203,9 @@ void RunPoint(const std::string& scratch, const std::string& templ, const std::s
             ++sweep.backAfterFailedSync;
         else if (onDisk != want)
             sweep.failures.push_back(where.str() + ": after reopening the store is " +
-                                     (onDisk == after ? "changed" : onDisk == before ? "unchanged" : "partly changed") +
+                                     (onDisk == after    ? "changed"
+                                      : onDisk == before ? "unchanged"
+                                                         : "partly changed") +
                                      " though the change " + (o.ok ? "succeeded" : "failed"));
     }
 }

@@ -61,8 +61,8 @@ bool RenameCategory(CategoryList categories, size_t index, std::u16string to)
 
 const std::vector<std::string>& ChangeKinds()
 {
-    static const std::vector<std::string> kinds = {"new",    "additem", "tick",      "checkall",  "uncheckall",
-                                                   "invert", "purge",   "copy",      "delete",    "sortlists",
+    static const std::vector<std::string> kinds = {"new",       "additem",   "tick",      "checkall", "uncheckall",
+                                                   "invert",    "purge",     "copy",      "delete",   "sortlists",
                                                    "sortitems", "renamecat", "renamelist"};
     return kinds;
 }
@@ -140,7 +140,10 @@ bool PlanChange(const std::string& kind, const StoreModel& now, std::mt19937& rn
             l.items.erase(std::remove_if(l.items.begin(), l.items.end(), [](auto& i) { return i.checked != 0; }),
                           l.items.end());
         for (ItemRecord& i : l.items)
-            i.checked = kind == "checkall" ? 1 : kind == "uncheckall" ? 0 : kind == "invert" ? (i.checked ? 0 : 1) : i.checked;
+            i.checked = kind == "checkall"     ? 1
+                        : kind == "uncheckall" ? 0
+                        : kind == "invert"     ? (i.checked ? 0 : 1)
+                                               : i.checked;
         l.itemCount = static_cast<int16_t>(l.items.size());
         l.uncheckedCount = Unchecked(l.items);
         ListRecord before = now.lists[idx];
@@ -239,11 +242,19 @@ PlannedChange PlanRandomChange(const StoreModel& now, std::mt19937& rng, int& co
     size_t items = 0;
     for (auto& l : now.lists)
         items += l.items.size();
-    std::vector<std::pair<std::string, int>> weights = {
-        {"new", now.lists.size() < 8 ? 4 : 0}, {"additem", items < 40 ? 8 : 0}, {"tick", 8},   {"checkall", 2},
-        {"uncheckall", 2},                    {"invert", 2},                    {"purge", items > 20 ? 4 : 1},
-        {"copy", now.lists.size() < 8 ? 3 : 0}, {"delete", now.lists.size() > 5 ? 4 : 1},   {"sortlists", 2},
-        {"sortitems", 2},                     {"renamecat", 2},                 {"renamelist", 2}};
+    std::vector<std::pair<std::string, int>> weights = {{"new", now.lists.size() < 8 ? 4 : 0},
+                                                        {"additem", items < 40 ? 8 : 0},
+                                                        {"tick", 8},
+                                                        {"checkall", 2},
+                                                        {"uncheckall", 2},
+                                                        {"invert", 2},
+                                                        {"purge", items > 20 ? 4 : 1},
+                                                        {"copy", now.lists.size() < 8 ? 3 : 0},
+                                                        {"delete", now.lists.size() > 5 ? 4 : 1},
+                                                        {"sortlists", 2},
+                                                        {"sortitems", 2},
+                                                        {"renamecat", 2},
+                                                        {"renamelist", 2}};
     for (;;)
     {
         int total = 0;

@@ -71,9 +71,8 @@ std::string StoreModel::Canonical() const
         std::vector<const ItemRecord*> items;
         for (const ItemRecord& i : l->items)
             items.push_back(&i);
-        std::sort(items.begin(), items.end(), [](auto* a, auto* b) {
-            return a->name != b->name ? a->name < b->name : a->position < b->position;
-        });
+        std::sort(items.begin(), items.end(),
+                  [](auto* a, auto* b) { return a->name != b->name ? a->name < b->name : a->position < b->position; });
         for (const ItemRecord* i : items)
         {
             out << "  I ";

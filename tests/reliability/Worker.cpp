@@ -178,15 +178,16 @@ int main(int argc, char** argv)
     g_fd = std::atoi(argv[2]);
     if (std::getenv("TALLYARD_SQLITE_LOG"))
         sqlite3_config(
-            SQLITE_CONFIG_LOG, +[](void*, int code, const char* msg) { std::fprintf(stderr, "sqlite %d: %s\n", code, msg); },
-            nullptr);
+            SQLITE_CONFIG_LOG,
+            +[](void*, int code, const char* msg) { std::fprintf(stderr, "sqlite %d: %s\n", code, msg); }, nullptr);
     if (const char* cut = std::getenv("TALLYARD_POWER_CUT"); cut && std::strcmp(cut, "1") == 0)
         InstallPowerCutVfs();
     const std::string mode = argv[1];
     if (mode == "store")
         return RunStore(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);
     if (mode == "registry")
-        return RunRegistry(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)), argc > 4 ? std::atol(argv[4]) : -1);
+        return RunRegistry(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10)),
+                           argc > 4 ? std::atol(argv[4]) : -1);
     if (mode == "edits" && argc >= 7)
         return RunEdits(argv[3], std::atol(argv[4]), std::atol(argv[5]), static_cast<int32_t>(std::atol(argv[6])));
     return 64;

@@ -2,12 +2,15 @@
 // locked file, and read-modify-write changes of one checklist do not undo
 // each other.
 
+#include "app/SettingsKey.h"
 #include "platform/ObjectStore.h"
 #include "tests/reliability/Child.h"
 #include "tests/reliability/StoreModel.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -107,4 +110,50 @@ TEST(TwoInstances, ConcurrentRegistryWritesNeverFailForALock)
     EXPECT_EQ(IntegrityCheck(RegistryPath()), "ok");
     std::cout << "[ figures  ] two instances: " << acks << " registry writes acknowledged, " << failed << " failed"
               << std::endl;
+}
+
+// Another instance holding the write lock for a while makes an edit wait,
+// not fail: the store and the registry wait at least five seconds.
+TEST(TwoInstances, AnEditWaitsForAnotherInstancesWriteLock)
+{
+    const int holdMs = Scale(1500, 5500);
+    ASSERT_TRUE(ListStore::CreateDatabases());
+    {
+        SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+        ASSERT_TRUE(key.WriteNumber(u"ShowPriority", 0));
+    }
+    for (const std::string& path : {StorePath(), RegistryPath()})
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        bool saved;
+        if (path == StorePath())
+        {
+            ListRecord list;
+            list.name = u"waited";
+            list.category = u"Unfiled";
+            saved = list.SaveList();
+        }
+        else
+        {
+            SettingsKey key(HKEY_CURRENT_USER, kPreferencesKey);
+            saved = key.WriteNumber(u"ShowPriority", 1);
+        }
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        release.join();
+        sqlite3_close(other);
+        EXPECT_TRUE(saved) << path << ": the edit failed instead of waiting for the lock";
+        EXPECT_GE(waited, holdMs - 100) << path << ": the edit did not wait for the lock";
+    }
+    StoreModel m;
+    ASSERT_TRUE(m.Load());
+    ASSERT_EQ(m.lists.size(), 1u);
+    EXPECT_EQ(m.lists[0].name, u"waited");
 }

@@ -193,7 +193,6 @@ void CMainFrame::SetViewWindow(wxWindow* form)
 {
     if (!m_sizer)
         return;
-    m_viewWindow = form;
     // The form fills the client area above the bars.
     m_sizer->Clear(false);
     if (form)

@@ -57,7 +57,6 @@ private:
     wxComboBox* m_categoryCombo = nullptr;
     wxMenu* m_toolsMenu = nullptr; // owned; shown below the Tools button
     wxBoxSizer* m_sizer = nullptr;
-    wxWindow* m_viewWindow = nullptr;
     bool m_created = false;
 
     static int s_startupWaitMs;

@@ -7,6 +7,7 @@
 
 #include <wx/accel.h>
 #include <wx/combobox.h>
+#include <wx/iconbndl.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
@@ -73,17 +74,47 @@ void SetBarId(wxWindow* bar, int id)
     bar->SetId(id);
 }
 
-// One 16 x 16 image of bitmap 128, sharp at the usual display scales.
-wxBitmapBundle ToolImage(const wxBitmapBundle& strip, int index)
+// The window manager's sizes of the program icon; the large ones are the
+// installed scalable icon's job, and drawing them would slow every start.
+wxIconBundle WindowIcons(const wxWindow* window)
 {
-    wxVector<wxBitmap> bitmaps;
-    for (double scale : {1.0, 1.5, 2.0})
+    wxIconBundle icons;
+    const wxBitmapBundle picture = Resources::AppIcon();
+    if (!picture.IsOk())
+        return icons;
+    for (int size : {16, 24, 32, 48})
+    {
+        wxIcon icon;
+        icon.CopyFromBitmap(picture.GetBitmap(window->FromDIP(wxSize(size, size))));
+        icons.AddIcon(icon);
+    }
+    return icons;
+}
+
+// Bitmap 128 drawn once for each usual display scale.
+const double s_scales[] = {1.0, 1.5, 2.0};
+
+std::vector<wxImage> DrawStrips(const wxBitmapBundle& strip)
+{
+    std::vector<wxImage> images;
+    for (double scale : s_scales)
     {
         const int size = wxRound(kToolSize * scale);
-        // Cut in pixels: a scaled bitmap's own sub-bitmaps count in points.
-        const wxImage whole = strip.GetBitmap(wxSize(size * kToolCount, size)).ConvertToImage();
-        if (whole.IsOk())
-            bitmaps.push_back(wxBitmap(whole.GetSubImage(wxRect(index * size, 0, size, size))));
+        // Cut later in pixels: a scaled bitmap's own sub-bitmaps count in points.
+        images.push_back(strip.GetBitmap(wxSize(size * kToolCount, size)).ConvertToImage());
+    }
+    return images;
+}
+
+// One 16 x 16 image of bitmap 128, sharp at each of those scales.
+wxBitmapBundle ToolImage(const std::vector<wxImage>& strips, int index)
+{
+    wxVector<wxBitmap> bitmaps;
+    for (size_t i = 0; i < strips.size(); ++i)
+    {
+        const int size = wxRound(kToolSize * s_scales[i]);
+        if (strips[i].IsOk())
+            bitmaps.push_back(wxBitmap(strips[i].GetSubImage(wxRect(index * size, 0, size, size))));
     }
     return wxBitmapBundle::FromBitmaps(bitmaps);
 }
@@ -113,7 +144,7 @@ bool CMainFrame::OnCreate()
 {
     CStartupSplash::Show(this);
 
-    SetIcons(Resources::AppIcons());
+    SetIcons(WindowIcons(this));
     SetClientSize(FromDIP(wxSize(kScreenWidth, kScreenHeight)));
 
     m_reBar = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -179,9 +210,10 @@ bool CMainFrame::CreateToolBar()
     // The native toolbar needs far more than 24 pixels for 16-pixel images.
     m_toolBar = new CToolStrip(m_reBar, wxID_ANY, wxSize(kToolSize, kToolSize), kToolBarHeight);
     SetBarId(m_toolBar, IDC_TOOLBAR);
+    const std::vector<wxImage> strips = DrawStrips(strip);
     for (int i = 0; i < kToolCount; ++i)
     {
-        const wxBitmapBundle image = ToolImage(strip, i);
+        const wxBitmapBundle image = ToolImage(strips, i);
         if (!image.IsOk())
             return false;
         m_toolBar->AddTool(s_toolIds[i], image, s_toolTips[i]);

@@ -4,6 +4,7 @@
 #include "tests/support/TempXdg.h"
 
 #include "app/CStartupSplash.h"
+#include "app/CTallyardApp.h"
 #include "controls/GestureListCtrl.h"
 #include "resources/ResourceIds.h"
 
@@ -214,4 +215,14 @@ TEST_F(MainFrameTest, OpeningAFileShowsTheChecklistsAgainAndWritesNothing)
     Close();
     std::ifstream in(path);
     EXPECT_EQ(content, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+TEST(StoreMessages, ShowAsOwnerlessBoxesWithThePlatformCaptionWhenTheStoreGivesNone)
+{
+    CTallyardApp::InstallStoreMessageHook();
+    ASSERT_TRUE(ListStore::CreateDatabases());
+    ItemRecord orphan;
+    orphan.name = u"no checklist";
+    wxTEST_DIALOG(EXPECT_FALSE(orphan.SaveItem()), ExpectMessage("The checklist ID was not set Ixel!", "Error"));
+    ListStore::SetMessageHook(nullptr);
 }

@@ -81,12 +81,12 @@ void CTallyardView::OnDeleteChecklist(wxCommandEvent&)
     if (!m_list || row >= m_list->GetItemCount())
         return;
 
-    const ListRecord& list = m_lists[row];
-    const wxString question = wxString::Format("Delete the '%s' checklist?", ToWx(list.name));
+    const int32_t id = m_lists[row].id;
+    const wxString question = wxString::Format("Delete the '%s' checklist?", ToWx(m_lists[row].name));
     if (ShowMessage(question, "Delete Checklist", wxYES_NO) != wxID_YES)
         return;
     // Items and checklist go together or not at all.
-    if (!ListStore::DeleteChecklist(list.id))
+    if (!ListStore::DeleteChecklist(id))
         ShowMessage("Error deleting the checklist!");
     RefreshList();
 }

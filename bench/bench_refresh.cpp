@@ -18,6 +18,7 @@
 #include <wx/stopwatch.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -58,8 +59,12 @@ double TimeMs(const std::function<void()>& work)
 
 int main(int argc, char** argv)
 {
+    std::string ownRoot;
     if (!std::getenv("XDG_DATA_HOME"))
-        UseXdgRoot(MakeTempRoot());
+    {
+        ownRoot = MakeTempRoot();
+        UseXdgRoot(ownRoot);
+    }
     if (!FillStore(kChecklists))
         return 1;
 
@@ -142,5 +147,10 @@ int main(int argc, char** argv)
     wxYield();
     manager.reset();
     wxEntryCleanup();
+    if (!ownRoot.empty())
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(ownRoot, ignored);
+    }
     return 0;
 }

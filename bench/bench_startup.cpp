@@ -4,6 +4,7 @@
 #include "bench/BenchSupport.h"
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <spawn.h>
 #include <string>
@@ -109,5 +110,7 @@ int main()
     std::printf("  tallyard %8.0f KiB  bare list %8.0f KiB  ratio %.2f (goal <= 1.15)\n", kbProgram, kbBare,
                 kbProgram / kbBare);
     std::printf("  (empty store: tallyard %.0f KiB, bare %.0f KiB)\n", Median(empty.programKb), Median(empty.bareKb));
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
     return 0;
 }

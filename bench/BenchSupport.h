@@ -57,7 +57,7 @@ inline void UseXdgRoot(const std::string& root)
 /// A fresh folder for one benchmark's files.
 inline std::string MakeTempRoot()
 {
-    char pattern[] = "/tmp/tallyard-bench-XXXXXX";
+    char pattern[] = "/tmp/tallyard-view-bench-XXXXXX";
     const char* dir = mkdtemp(pattern);
     return dir ? dir : "/tmp";
 }

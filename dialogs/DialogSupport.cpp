@@ -49,6 +49,13 @@ void MakeFullScreen(wxDialog& dlg, int titleBarId)
         bar->SetSize(client.x, bar->GetSize().y);
     dlg.SetClientSize(client);
     dlg.Move(rect.GetPosition());
+    // The toolkit centres a dialog on its parent when it maps it, using the
+    // size the dialog had before; put it back where the screen is once shown.
+    const wxPoint pos = rect.GetPosition();
+    dlg.CallAfter([&dlg, pos] {
+        if (dlg.GetScreenPosition() != pos)
+            dlg.Move(pos);
+    });
 }
 
 bool HandleDialogKey(wxDialog& dlg, wxKeyEvent& event)

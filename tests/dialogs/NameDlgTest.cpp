@@ -8,6 +8,8 @@
 #include "platform/SipPanel.h"
 #include "resources/ResourceIds.h"
 
+#include <wx/app.h>
+#include <wx/frame.h>
 #include <wx/stattext.h>
 
 namespace
@@ -129,4 +131,29 @@ TEST(ListNameDlg, CancelKeepsNothing)
     });
     EXPECT_EQ(wxID_CANCEL, rc);
     EXPECT_EQ(u"", dlg.GetName());
+}
+
+TEST(ListNameDlg, CoversTheMainWindowExactly)
+{
+    // The dialog is opened over a main window of the device screen's size.
+    wxFrame* main = new wxFrame(nullptr, wxID_ANY, "Main", wxPoint(0, 0));
+    main->SetClientSize(main->FromDIP(wxSize(240, 320)));
+    main->Show();
+    wxWindow* oldTop = wxTheApp->GetTopWindow();
+    wxTheApp->SetTopWindow(main);
+    WaitFor([&] { return main->IsShownOnScreen(); });
+    Pump(100);
+
+    CListNameDlg dlg(nullptr);
+    wxRect shown;
+    RunModal<CListNameDlg>(dlg, [&](CListNameDlg& d) {
+        Pump(200);
+        shown = d.GetScreenRect();
+        TapTitleBar(d, TitleArea::Cancel);
+    });
+    EXPECT_EQ(main->GetScreenRect(), shown);
+
+    wxTheApp->SetTopWindow(oldTop);
+    main->Destroy();
+    Pump(50);
 }

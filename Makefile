@@ -26,7 +26,7 @@ test: build
 bench: build
 	@sh scripts/run-bench.sh $(BUILD)
 
-check-reliability: build
+check-reliability: configure
 	@sh scripts/check-reliability.sh $(BUILD) build-asan $(CTEST_ARGS)
 
 install: build

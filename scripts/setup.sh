@@ -3,7 +3,7 @@
 # installs the missing ones when run as root, otherwise names the one command
 # to run and fails.
 set -e
-PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core"
+PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core strace"
 
 missing=""
 for p in $PACKAGES; do

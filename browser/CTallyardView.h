@@ -58,6 +58,7 @@ public:
 protected:
     // Category drop-down, sorts and preferences (CategorySelector.cpp).
     void OnCategoryDropDownClosed(wxCommandEvent& event);
+    void OnCategorySelected(wxCommandEvent& event);
     void OnCategoryCloseUp();
     void OnSortAlphabetically(wxCommandEvent& event);
     void OnSortByItemCount(wxCommandEvent& event);
@@ -67,6 +68,7 @@ protected:
     void OnNewChecklist(wxCommandEvent& event);
     void OnOpenChecklist(wxCommandEvent& event);
     void OnListActivated(wxListEvent& event);
+    void OnListKeyDown(wxListEvent& event);
     void OnDeleteChecklist(wxCommandEvent& event);
     void OnCopyList(wxCommandEvent& event);
     void OnListNote(wxCommandEvent& event);
@@ -79,6 +81,7 @@ protected:
 
 private:
     CViewHost* FindHost() const;
+    void QueueCategoryChoice();
     void OpenChecklist();
     /// Exchanges rows `upper` and upper + 1 in the array and the store, and
     /// moves the selection from `selectedRow` to `newRow`.
@@ -95,6 +98,8 @@ private:
     ListArray m_lists;
     wxWeakRef<wxPanel> m_form;
     std::vector<std::u16string> m_categoryEntries; // the drop-down's texts
+    int m_answeredCategory = -1;                   // the drop-down entry last acted on or shown
+    bool m_categoryChoiceQueued = false;
     wxMenu* m_contextMenu = nullptr;               // while the tap-and-hold menu is up
 
     wxDECLARE_DYNAMIC_CLASS(CTallyardView);

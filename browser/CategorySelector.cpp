@@ -47,22 +47,43 @@ void CTallyardView::FillCategorySelector()
             break;
         }
     }
+    m_answeredCategory = m_categorySelector->GetSelection();
 }
 
 void CTallyardView::OnCategoryDropDownClosed(wxCommandEvent&)
 {
+    QueueCategoryChoice();
+}
+
+void CTallyardView::OnCategorySelected(wxCommandEvent& event)
+{
+    // The keys and the mouse wheel change the entry without opening the
+    // drop-down; that choice is answered like one made in it, so the shown
+    // entry always names the rows below. A pick in the drop-down reports
+    // both the change and the close: it is answered once.
+    if (event.GetSelection() != m_answeredCategory)
+        QueueCategoryChoice();
+}
+
+void CTallyardView::QueueCategoryChoice()
+{
     // GTK reports the close before the choice made in the drop-down.
+    if (m_categoryChoiceQueued)
+        return;
+    m_categoryChoiceQueued = true;
     CallAfter(&CTallyardView::OnCategoryCloseUp);
 }
 
 void CTallyardView::OnCategoryCloseUp()
 {
+    m_categoryChoiceQueued = false;
     CViewHost* host = FindHost();
     m_categorySelector = host ? host->GetCategorySelector() : nullptr;
     if (!m_categorySelector)
         return;
     const int sel = m_categorySelector->GetSelection();
     const int count = static_cast<int>(m_categorySelector->GetCount());
+    m_answeredCategory = sel;
 
     if (sel >= 0 && sel == count - 1)
     {

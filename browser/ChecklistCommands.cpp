@@ -75,6 +75,18 @@ void CTallyardView::OnListActivated(wxListEvent&)
     OpenChecklist();
 }
 
+void CTallyardView::OnListKeyDown(wxListEvent& event)
+{
+    // The Delete key asks the same question as the Delete command.
+    if (event.GetKeyCode() == WXK_DELETE || event.GetKeyCode() == WXK_NUMPAD_DELETE)
+    {
+        wxCommandEvent command(wxEVT_MENU, ID_DELETE_CHECKLIST);
+        OnDeleteChecklist(command);
+        return;
+    }
+    event.Skip();
+}
+
 void CTallyardView::OnDeleteChecklist(wxCommandEvent&)
 {
     const long row = SelectedRow();

@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CStartupSplash.h"
 #include "app/CTallyardDoc.h"
+#include "app/TestHooks.h"
 #include "browser/CTallyardView.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/Controls.h"
@@ -80,7 +81,14 @@ bool CTallyardApp::OnInit()
     frame->Update();
     if (wxGetEnv("TALLYARD_EXIT_AFTER_FIRST_PAINT", nullptr))
         ExitAfterFirstPaint();
+    m_testSnapshots = CTestSnapshots::StartFromEnvironment();
     return true;
+}
+
+int CTallyardApp::OnExit()
+{
+    m_testSnapshots.reset();
+    return wxApp::OnExit();
 }
 
 void CTallyardApp::ExitAfterFirstPaint()

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class CTestSnapshots;
 class wxDocManager;
 class wxDocTemplate;
 
@@ -20,6 +21,7 @@ public:
     ~CTallyardApp() override;
 
     bool OnInit() override;
+    int OnExit() override;
 
     /// The document template of the program: CTallyardDoc shown by
     /// CTallyardView in CMainFrame; at most one document open.
@@ -39,6 +41,7 @@ private:
     void ExitAfterFirstPaint();
 
     std::unique_ptr<wxDocManager> m_docManager;
+    std::unique_ptr<CTestSnapshots> m_testSnapshots; // only for end-to-end tests
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -148,6 +148,9 @@ CListDlg::CListDlg(wxWindow* parent)
     // A press reaches the list before the list acts on it, so the tap is
     // known before the check box it toggles reports the change.
     m_list->Bind(wxEVT_LEFT_DOWN, &CListDlg::OnListLeftDown, this);
+    // The list passes its key presses to itself first; Space is taken here
+    // before the list turns it into an activation.
+    m_list->Bind(wxEVT_KEY_DOWN, &CListDlg::OnListKeyDown, this);
 
     CreateCommandBar();
     SetUpButtons();

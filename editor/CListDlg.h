@@ -84,6 +84,8 @@ private:
 
     // Taps, items and the context menu (CListDlgItems.cpp).
     void OnListLeftDown(wxMouseEvent& event);
+    void OnListKeyDown(wxKeyEvent& event);
+    void EnableItemButtons(long row);
     void OnItemChanged(wxListEvent& event);
     void OnItemActivated(wxListEvent& event);
     void SaveTick(size_t row);

@@ -10,6 +10,7 @@
 #include <wx/bmpbuttn.h>
 #include <wx/menu.h>
 
+#include <algorithm>
 #include <unordered_map>
 #include <utility>
 
@@ -29,15 +30,55 @@ void CListDlg::OnListLeftDown(wxMouseEvent& event)
 
     const wxPoint point = m_list->MainToClient(event.GetPosition());
     const long row = m_list->HitTestClient(point);
+    EnableItemButtons(row);
+    if (row < 0)
+        return;
+    m_tapPoint = point;
+    m_tapPending = true;
+}
+
+// Edit, Delete, Move Up and Move Down as a tap on `row` (-1: none) leaves them.
+void CListDlg::EnableItemButtons(long row)
+{
     const bool hit = row >= 0;
     m_btnEdit->Enable(hit);
     m_btnDelete->Enable(hit);
     m_btnUp->Enable(hit && row != 0);
     m_btnDown->Enable(hit && row != m_list->GetItemCount() - 1);
-    if (!hit)
+}
+
+// Space ticks or unticks the focused row and stores it as a tap on its check
+// box does; the row keeps the focus (or its place, when the filter hides the
+// item now) so that the keyboard can go on from it.
+void CListDlg::OnListKeyDown(wxKeyEvent& event)
+{
+    long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    if (row < 0)
+        row = FirstSelectedRow();
+    if (event.GetKeyCode() != WXK_SPACE || event.HasAnyModifiers() || row < 0 ||
+        static_cast<size_t>(row) >= m_boxes.size())
+    {
+        event.Skip();
         return;
-    m_tapPoint = point;
-    m_tapPending = true;
+    }
+    const int32_t id = m_record.items[row].id;
+    m_tapPending = false;
+    m_boxes[row] = m_boxes[row] ? 0 : 1;
+    SaveTick(static_cast<size_t>(row));
+
+    const long count = m_list->GetItemCount();
+    if (count == 0)
+        return;
+    long keep = std::min(row, count - 1);
+    for (size_t i = 0; i < m_record.items.size(); ++i)
+    {
+        if (m_record.items[i].id == id)
+            keep = static_cast<long>(i);
+    }
+    const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+    m_list->SetItemState(keep, both, both);
+    m_list->EnsureVisible(keep);
+    EnableItemButtons(keep);
 }
 
 // Every change of a row: its check box or its selection.
@@ -48,6 +89,9 @@ void CListDlg::OnItemChanged(wxListEvent& event)
     const wxEventType type = event.GetEventType();
     if (valid && (type == wxEVT_LIST_ITEM_CHECKED || type == wxEVT_LIST_ITEM_UNCHECKED))
         m_boxes[row] = type == wxEVT_LIST_ITEM_CHECKED;
+    // A row chosen from the keyboard offers the buttons as a tapped one does.
+    if (valid && type == wxEVT_LIST_ITEM_SELECTED)
+        EnableItemButtons(row);
 
     if (!m_tapPending)
         return;

@@ -274,3 +274,59 @@ TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
     EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}),
               Names(Stored(list.id).items));
 }
+
+TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndStoresItsCount)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        // Nothing selected yet: the arrow keys choose a row and offer the
+        // buttons as a tap does.
+        d.m_list->SetFocus();
+        Pump(30);
+        wxUIActionSimulator keys;
+        keys.Char(WXK_DOWN);
+        Pump(50);
+        keys.Char(WXK_DOWN);
+        Pump(50);
+        const long row = d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        ASSERT_GE(row, 1);
+        EXPECT_TRUE(Enabled(d, ID_EDIT_ITEM));
+        EXPECT_TRUE(Enabled(d, ID_ITEM_MOVE_UP));
+
+        // Space ticks it: stored with the count, no item dialog, the row
+        // stays chosen.
+        const bool before = Stored(list.id).items[row].checked != 0;
+        const int16_t unchecked = Stored(list.id).uncheckedCount;
+        keys.Char(' ');
+        Pump(100);
+        ListRecord stored = Stored(list.id);
+        EXPECT_EQ(!before, stored.items[row].checked != 0);
+        EXPECT_EQ(unchecked + (before ? 1 : -1), stored.uncheckedCount);
+        EXPECT_EQ(!before, d.m_list->IsItemChecked(row));
+        EXPECT_EQ(row, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+
+        // Again: back as it was.
+        keys.Char(' ');
+        Pump(100);
+        stored = Stored(list.id);
+        EXPECT_EQ(before, stored.items[row].checked != 0);
+        EXPECT_EQ(unchecked, stored.uncheckedCount);
+
+        // Under "Show Unchecked" the ticked row leaves; the next row takes its place.
+        Command(d, ID_SHOW_UNCHECKED);
+        ASSERT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Jam"}), RowNames(d));
+        d.m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                               wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        d.m_list->SetFocus();
+        Pump(30);
+        keys.Char(' ');
+        Pump(100);
+        EXPECT_EQ((std::vector<std::u16string>{u"Eggs", u"Jam"}), RowNames(d));
+        EXPECT_EQ(0, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        EXPECT_EQ(1, Stored(list.id).items[0].checked);
+        EXPECT_EQ(2, Stored(list.id).uncheckedCount);
+        TapTitleBar(d, TitleArea::Cancel);
+    });
+}

@@ -110,7 +110,17 @@ void CListDlg::OnDeleteList(wxCommandEvent&)
     if (ShowMessage("Delete current checklist?", "Delete Checklist", wxYES_NO, this) != wxID_YES)
         return;
     // Every item goes, not only those the filter shows, then the checklist.
-    ListStore::DeleteChecklist(m_listId);
+    if (!ListStore::DeleteChecklist(m_listId))
+    {
+        // Nothing was deleted: closing would look like success.
+        ListRecord stored;
+        if (stored.LoadList(m_listId))
+        {
+            ShowMessage("Error deleting the checklist!", wxString(), wxOK, this);
+            FillList();
+            return;
+        }
+    }
     CloseDialog(*this, wxID_OK);
 }
 

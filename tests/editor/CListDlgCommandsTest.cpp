@@ -7,6 +7,7 @@
 #include "dialogs/CNoteDlg.h"
 #include "editor/CCopyListDlg.h"
 #include "editor/CItemDlg.h"
+#include "tests/reliability/FaultVfs.h"
 
 #include <wx/app.h>
 #include <wx/combobox.h>
@@ -217,6 +218,41 @@ TEST_F(ListDlgTest, DeleteListUnderAFilterDeletesEveryItemAndCloses)
     EXPECT_FALSE(gone.LoadList(list.id));
     EXPECT_TRUE(Stored(list.id).items.empty());
     EXPECT_EQ(1u, Stored(other.id).items.size());
+}
+
+// The shim that can fail writes is in place before the store opens.
+class ListDlgFaultTest : public ListDlgTest
+{
+protected:
+    void SetUp() override
+    {
+        FaultVfs::Install();
+        ListDlgTest::SetUp();
+    }
+};
+
+TEST_F(ListDlgFaultTest, AFailedDeleteListSaysSoAndKeepsTheEditorOpen)
+{
+    const ListRecord list = MakeList(u"Groceries", s_groceries);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    const int rc = Run(dlg, [&](CListDlg& d) {
+        FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+        wxTEST_DIALOG(Command(d, ID_DELETE_LIST),
+                      ExpectMessage("Delete current checklist?", "Delete Checklist", wxID_YES),
+                      ExpectMessage("Error deleting the checklist!", AppTitle()));
+        EXPECT_GT(FaultVfs::Injected(), 0);
+        FaultVfs::Disarm();
+        EXPECT_TRUE(d.IsModal());
+        EXPECT_EQ(5, d.m_list->GetItemCount());
+        EXPECT_EQ(5u, Stored(list.id).items.size());
+
+        // A checklist already gone from the store is deleted: the editor closes.
+        ASSERT_TRUE(ListStore::DeleteChecklist(list.id));
+        wxTEST_DIALOG(Command(d, ID_DELETE_LIST),
+                      ExpectMessage("Delete current checklist?", "Delete Checklist", wxID_YES));
+    });
+    EXPECT_EQ(wxID_OK, rc);
 }
 
 TEST_F(ListDlgTest, CopyOfTheCheckedItemsOpensInASecondEditorAndClosingItClosesBoth)

@@ -140,7 +140,9 @@ void CCategoriesDlg::OnDelete(wxCommandEvent&)
         return;
     }
     m_categories = std::move(rest);
-    m_listBox->Delete(static_cast<unsigned>(sel));
+    // Every line of that name goes, so that each line still shows the
+    // category at its own index (a name stored twice appears twice).
+    FillListBox();
 }
 
 void CCategoriesDlg::OnRename(wxCommandEvent&)

@@ -171,6 +171,24 @@ TEST_F(CategoriesDlgTest, DeleteRefilesOnlyThatCategorysChecklists)
     EXPECT_EQ((Stored{{u"Personal", 0}, {u"Trips", 2}}), StoredCategories());
 }
 
+TEST_F(CategoriesDlgTest, DeletingANameStoredTwiceRemovesBothLinesAndKeepsTheRestInStep)
+{
+    // Two instances may each have added the same name.
+    StoreCategories({{u"Trips", 0}, {u"Personal", 1}, {u"Trips", 2}, {u"Business", 3}});
+    Run([&](CCategoriesDlg& d, wxListBox* box) {
+        box->SetSelection(0);
+        wxTEST_DIALOG(ClickChild(d, IDC_DELETE_CATEGORY),
+                      ExpectMessage(kDeleteQuestion, "Remove Category", wxID_YES));
+        EXPECT_EQ((std::vector<std::u16string>{u"Personal", u"Business"}), Lines(box));
+        // The line chosen next is the category acted on.
+        box->SetSelection(1);
+        wxTEST_DIALOG(ClickChild(d, IDC_DELETE_CATEGORY),
+                      ExpectMessage(kDeleteQuestion, "Remove Category", wxID_YES));
+        EXPECT_EQ((std::vector<std::u16string>{u"Personal"}), Lines(box));
+    });
+    EXPECT_EQ((Stored{{u"Personal", 1}}), StoredCategories());
+}
+
 TEST_F(CategoriesDlgTest, PlainRenameKeepsPlaceAndOrderAndRefilesChecklists)
 {
     const int32_t b1 = AddList(u"b1", u"Business");

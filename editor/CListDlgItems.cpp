@@ -47,15 +47,24 @@ void CListDlg::EnableItemButtons(long row)
     m_btnDown->Enable(hit && row != m_list->GetItemCount() - 1);
 }
 
-// Space ticks or unticks the focused row and stores it as a tap on its check
-// box does; the row keeps the focus (or its place, when the filter hides the
-// item now) so that the keyboard can go on from it.
+// Delete deletes the selected row as the Delete button does. Space ticks or
+// unticks the focused row and stores it as a tap on its check box does; the
+// row keeps the focus (or its place, when the filter hides the item now) so
+// that the keyboard can go on from it.
 void CListDlg::OnListKeyDown(wxKeyEvent& event)
 {
+    const int key = event.GetKeyCode();
+    if ((key == WXK_DELETE || key == WXK_NUMPAD_DELETE) && !event.HasAnyModifiers() && FirstSelectedRow() >= 0)
+    {
+        // As the Delete button: asks first.
+        wxCommandEvent command(wxEVT_MENU, ID_DELETE_ITEM);
+        OnDeleteItem(command);
+        return;
+    }
     long row = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
     if (row < 0)
         row = FirstSelectedRow();
-    if (event.GetKeyCode() != WXK_SPACE || event.HasAnyModifiers() || row < 0 ||
+    if (key != WXK_SPACE || event.HasAnyModifiers() || row < 0 ||
         static_cast<size_t>(row) >= m_boxes.size())
     {
         event.Skip();

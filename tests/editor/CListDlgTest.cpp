@@ -275,7 +275,7 @@ TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
               Names(Stored(list.id).items));
 }
 
-TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndStoresItsCount)
+TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndDeleteAsks)
 {
     const ListRecord list = MakeList(u"Groceries", s_fiveItems);
     CListDlg dlg;
@@ -327,6 +327,13 @@ TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndStoresItsCount)
         EXPECT_EQ(0, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
         EXPECT_EQ(1, Stored(list.id).items[0].checked);
         EXPECT_EQ(2, Stored(list.id).uncheckedCount);
+
+        // Delete asks as the Delete button does.
+        wxTEST_DIALOG(keys.Char(WXK_DELETE); Pump(50),
+                      ExpectMessage("Delete the item 'Eggs'?", "Confirm Item Delete", wxID_YES));
+        EXPECT_EQ((std::vector<std::u16string>{u"Jam"}), RowNames(d));
+        EXPECT_EQ(4, Stored(list.id).itemCount);
+        EXPECT_EQ(1, Stored(list.id).uncheckedCount);
         TapTitleBar(d, TitleArea::Cancel);
     });
 }

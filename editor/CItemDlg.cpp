@@ -178,6 +178,13 @@ void CItemDlg::OnDeleteCurrentItem(wxCommandEvent&)
     if (!done)
         m_deletedItem = m_item.DeleteItem();
 
+    // Closing would look like success while the item is still stored.
+    ItemRecord stored;
+    if (!m_deletedItem && stored.LoadItem(m_item.id))
+    {
+        ShowMessage("The item could not be deleted.", wxString(), wxOK, this);
+        return;
+    }
     CloseDialog(*this, wxID_OK);
 }
 

@@ -357,21 +357,32 @@ TEST_F(ItemDlgTest, AFailedSaveKeepsTheDialogOpenAndCountsNothing)
     EXPECT_EQ(2, list.uncheckedCount);
 }
 
-TEST_F(ItemDlgTest, AFailedDeleteKeepsItemAndCountsTogether)
+TEST_F(ItemDlgTest, AFailedDeleteSaysSoAndKeepsItemAndCountsTogether)
 {
     CItemDlg dlg(nullptr);
     dlg.SetListId(m_list.id);
     dlg.SetItemId(m_unchecked.id);
-    const int rc = RunModal<CItemDlg>(dlg, [](CItemDlg& d) {
+    const int rc = RunModal<CItemDlg>(dlg, [&](CItemDlg& d) {
         FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
-        wxTEST_DIALOG(PressDelete(d), ExpectMessage("Delete current item?", "Delete Item", wxID_YES));
+        wxTEST_DIALOG(PressDelete(d), ExpectMessage("Delete current item?", "Delete Item", wxID_YES),
+                      ExpectMessage("The item could not be deleted.", AppTitle()));
         EXPECT_GT(FaultVfs::Injected(), 0);
         FaultVfs::Disarm();
+        EXPECT_TRUE(d.IsModal());
+        EXPECT_FALSE(d.DeletedItem());
+        const ListRecord list = Stored();
+        EXPECT_EQ(2u, list.items.size());
+        EXPECT_EQ(2, list.itemCount);
+        EXPECT_EQ(1, list.uncheckedCount);
+
+        // Deleted meanwhile by someone else: gone, so the dialog closes and
+        // the counts are not lowered for it.
+        ASSERT_TRUE(ItemRecord::DeleteItemById(m_unchecked.id));
+        wxTEST_DIALOG(PressDelete(d), ExpectMessage("Delete current item?", "Delete Item", wxID_YES));
     });
     EXPECT_EQ(wxID_OK, rc);
-    EXPECT_FALSE(dlg.DeletedItem());
     const ListRecord list = Stored();
-    EXPECT_EQ(2u, list.items.size());
+    EXPECT_EQ(1u, list.items.size());
     EXPECT_EQ(2, list.itemCount);
     EXPECT_EQ(1, list.uncheckedCount);
 }

@@ -111,9 +111,18 @@ TEST_F(ListDlgTest, TickingUnderShowUncheckedRemovesTheRow)
         ASSERT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Jam"}), RowNames(d));
         TapRow(d, 1, d.m_list->FromDIP(10));
         EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Jam"}), RowNames(d));
-        const ListRecord stored = Stored(list.id);
+        ListRecord stored = Stored(list.id);
         EXPECT_EQ(1, stored.items[2].checked);
         EXPECT_EQ(2, stored.uncheckedCount);
+
+        // The last row, and then the only one left: the list shrinks under
+        // the tap that toggled it.
+        TapRow(d, 1, d.m_list->FromDIP(10));
+        TapRow(d, 0, d.m_list->FromDIP(10));
+        EXPECT_EQ(0, d.m_list->GetItemCount());
+        stored = Stored(list.id);
+        EXPECT_EQ(0, stored.uncheckedCount);
+        EXPECT_EQ(5, stored.itemCount);
         TapTitleBar(d, TitleArea::Ok);
     });
 }

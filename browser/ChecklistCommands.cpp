@@ -12,11 +12,23 @@
 #include "editor/CListDlg.h"
 #include "resources/ResourceIds.h"
 
+#include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 
 namespace
 {
+bool IsModalDialogShown()
+{
+    for (wxWindow* window : wxTopLevelWindows)
+    {
+        const auto* dialog = wxDynamicCast(window, wxDialog);
+        if (dialog && dialog->IsModal())
+            return true;
+    }
+    return false;
+}
+
 ItemFilter FilterOfChoice(int choice)
 {
     switch (choice)
@@ -187,7 +199,9 @@ void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
 
 void CTallyardView::OnListContextMenu(wxCommandEvent& event)
 {
-    if (!m_list || SelectedRow() >= m_list->GetItemCount())
+    // A hold that began with the double tap that opened the editor ends
+    // while the editor is up: its menu would act on the list behind it.
+    if (!m_list || IsModalDialogShown() || SelectedRow() >= m_list->GetItemCount())
         return;
     const auto* point = static_cast<const wxPoint*>(event.GetClientData());
 

@@ -11,6 +11,7 @@
 #include "resources/ResourceIds.h"
 
 #include <wx/menu.h>
+#include <wx/timer.h>
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
@@ -416,4 +417,59 @@ TEST_F(BrowserTest, TapAndHoldBelowTheRowsOffersNothing)
     Pump(200);
     EXPECT_FALSE(opened);
     EXPECT_EQ(1, m_view->SelectedRow());
+}
+
+TEST_F(BrowserTest, DoubleTapHeldOpensTheEditorWithoutTheMenuBehindIt)
+{
+    AddChecklist(u"A", u"Unfiled", 0);
+    AddChecklist(u"B", u"Unfiled", 1);
+    Open();
+    const auto findEditor = [] {
+        for (wxWindow* window : wxTopLevelWindows)
+        {
+            if (auto* dlg = dynamic_cast<CListDlg*>(window))
+                return dlg;
+        }
+        return static_cast<CListDlg*>(nullptr);
+    };
+
+    // A real double click whose second press is held past the hold time
+    // while the (really modal) editor runs. Then the editor is closed: it
+    // finishes at once unless a menu popped up behind it holds it open.
+    bool ended = false;
+    bool heldOpen = false;
+    bool done = false;
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        CListDlg* dlg = findEditor();
+        if (!ended && dlg && dlg->IsModal())
+        {
+            dlg->EndModal(wxID_CANCEL);
+            ended = true;
+        }
+        else if (ended && dlg)
+        {
+            heldOpen = true;
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+        }
+        else if (ended)
+        {
+            done = true;
+            closer.Stop();
+        }
+    });
+    closer.Start(CGestureListCtrl::kHoldMs + 500);
+    wxRect rect;
+    ASSERT_TRUE(m_list->GetItemRect(1, rect));
+    wxUIActionSimulator sim;
+    sim.MouseMove(m_list->ClientToScreen(m_list->MainToClient(rect.GetPosition() + wxPoint(20, rect.height / 2))));
+    Pump(30);
+    sim.MouseDown();
+    sim.MouseUp();
+    sim.MouseDown();
+    EXPECT_TRUE(WaitFor([&] { return done; }, 6000));
+    sim.MouseUp();
+    Pump(100);
+    EXPECT_FALSE(heldOpen);
+    EXPECT_EQ(2u, Stored().size());
 }

@@ -142,8 +142,8 @@ protected:
     {
         if (m_program->WaitForScreen(pred, ms, &seen))
             return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "the program did not show " << what << " within " << ms
-                                           << " ms.\nIt showed:\n"
+        return testing::AssertionFailure() << "the program did not show " << what << " (waited up to " << ms
+                                           << " ms; a message box ends the wait).\nIt showed:\n"
                                            << seen.text << "Stored checklists:\n"
                                            << Describe(StoredLists()) << "Its output:\n"
                                            << m_program->Output();
@@ -151,7 +151,8 @@ protected:
 
     /// Waits for the modal dialog `name` to show where it stays (full-screen
     /// ones over the main window: the toolkit may first centre them).
-    testing::AssertionResult AwaitDialog(const char* name, bool fullScreen, ShownScreen& seen, const Pred& more = Pred())
+    testing::AssertionResult AwaitDialog(const char* name, bool fullScreen, ShownScreen& seen,
+                                         const Pred& more = Pred())
     {
         const Pred shown = [&](const ShownScreen& screen) {
             const ShownWindow* dialog = screen.Window(name);

@@ -124,6 +124,7 @@ int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
+    EVT_MENU(ID_APP_EXIT,                            CMainFrame::OnAppExit)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -219,6 +220,13 @@ bool CMainFrame::CreateToolBar()
         m_toolBar->AddTool(s_toolIds[i], image, s_toolTips[i]);
     }
     return true;
+}
+
+void CMainFrame::OnAppExit(wxCommandEvent&)
+{
+    // The framework's standard exit (Ctrl+Q): close the main window, which
+    // ends the program. Nothing needs saving.
+    Close();
 }
 
 void CMainFrame::SetViewWindow(wxWindow* form)

@@ -14,8 +14,9 @@ class wxToolBar;
 
 /// The main window: the view's form above a rebar at the bottom edge that
 /// holds the command bar (Tools menu and category drop-down), the toolbar of
-/// the seven checklist commands and the empty dialog bar. It handles no
-/// commands: the document manager routes them to the view first.
+/// the seven checklist commands and the empty dialog bar. Of the commands
+/// it handles only the standard exit: the document manager routes the
+/// others to the view first.
 class CMainFrame : public wxDocParentFrame, public CViewHost
 {
 public:
@@ -49,6 +50,7 @@ private:
     bool CreateCommandBar();
     bool CreateToolBar();
     void OnToolsButton(wxCommandEvent& event);
+    void OnAppExit(wxCommandEvent& event);
 
     wxToolBar* m_commandBar = nullptr;
     CToolStrip* m_toolBar = nullptr;

@@ -17,6 +17,7 @@
 
 #include "app/CToolStrip.h"
 #include <wx/uiaction.h>
+#include <wx/weakref.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -215,6 +216,33 @@ TEST_F(MainFrameTest, OpeningAFileShowsTheChecklistsAgainAndWritesNothing)
     Close();
     std::ifstream in(path);
     EXPECT_EQ(content, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+TEST_F(MainFrameTest, CtrlQClosesTheProgramAndOtherAcceleratorsDoNothing)
+{
+    AddChecklist(u"Groceries", u"Unfiled", 0);
+    Open();
+    m_list->SetFocus();
+    Select(0);
+    Pump(50);
+    wxUIActionSimulator sim;
+    // Copy, cut, paste, undo, save and new are not the program's.
+    for (int key : {'C', 'X', 'V', 'Z', 'S', 'N'})
+    {
+        sim.Char(key, wxMOD_CONTROL);
+        Pump(50);
+    }
+    EXPECT_EQ(1u, Stored().size());
+    EXPECT_EQ(0, m_view->SelectedRow());
+    EXPECT_TRUE(m_frame->IsShown());
+
+    wxWeakRef<wxFrame> frame(m_frame);
+    sim.Char('Q', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return !frame; }, 2000));
+    if (!frame)
+        m_frame = nullptr;
+    EXPECT_EQ(1u, Stored().size());
+    Pump(200); // the display drops the closed window before the next test looks
 }
 
 TEST(StoreMessages, ShowAsOwnerlessBoxesWithThePlatformCaptionWhenTheStoreGivesNone)

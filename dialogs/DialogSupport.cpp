@@ -71,10 +71,12 @@ bool HandleDialogKey(wxDialog& dlg, wxKeyEvent& event)
     else if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER)
     {
         // Enter belongs to a multi-line field (a new line) and to a button.
+        // (dynamic_cast: wxDynamicCast casts to the target type before it
+        // checks, which is undefined for a window of another type.)
         wxWindow* focus = wxWindow::FindFocus();
-        if (auto* text = wxDynamicCast(focus, wxTextCtrl); text && text->IsMultiLine())
+        if (auto* text = dynamic_cast<wxTextCtrl*>(focus); text && text->IsMultiLine())
             return false;
-        if (wxDynamicCast(focus, wxButton))
+        if (dynamic_cast<wxButton*>(focus))
             return false;
         id = wxID_OK;
     }
@@ -122,7 +124,7 @@ bool U16TextValidator::TransferToWindow()
 {
     if (!m_value || !GetWindow())
         return false;
-    if (auto* text = wxDynamicCast(GetWindow(), wxTextCtrl))
+    if (auto* text = dynamic_cast<wxTextCtrl*>(GetWindow()))
         text->ChangeValue(ToWx(*m_value));
     else
         GetWindow()->SetLabel(ToWx(*m_value));
@@ -133,7 +135,7 @@ bool U16TextValidator::TransferFromWindow()
 {
     if (!m_value || !GetWindow())
         return false;
-    if (auto* text = wxDynamicCast(GetWindow(), wxTextCtrl))
+    if (auto* text = dynamic_cast<wxTextCtrl*>(GetWindow()))
         *m_value = FromWx(text->GetValue());
     else
         *m_value = FromWx(GetWindow()->GetLabel());
@@ -161,7 +163,7 @@ bool CheckNumberValidator::Validate(wxWindow*)
 
 bool CheckNumberValidator::TransferToWindow()
 {
-    auto* box = wxDynamicCast(GetWindow(), wxCheckBox);
+    auto* box = dynamic_cast<wxCheckBox*>(GetWindow());
     if (!m_value || !box)
         return false;
     box->SetValue(*m_value != 0);
@@ -170,7 +172,7 @@ bool CheckNumberValidator::TransferToWindow()
 
 bool CheckNumberValidator::TransferFromWindow()
 {
-    auto* box = wxDynamicCast(GetWindow(), wxCheckBox);
+    auto* box = dynamic_cast<wxCheckBox*>(GetWindow());
     if (!m_value || !box)
         return false;
     *m_value = box->GetValue() ? 1 : 0;

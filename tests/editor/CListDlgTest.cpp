@@ -3,6 +3,7 @@
 #include "tests/editor/ListDlgTest.h"
 
 #include "dialogs/CPreferencesDlg.h"
+#include "editor/CItemDlg.h"
 
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
@@ -284,12 +285,12 @@ TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
               Names(Stored(list.id).items));
 }
 
-TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndDeleteAsks)
+TEST_F(ListDlgTest, KeyboardSpaceTicksDeleteAsksEnterOpensEscapeCancels)
 {
     const ListRecord list = MakeList(u"Groceries", s_fiveItems);
     CListDlg dlg;
     dlg.SetListId(list.id);
-    Run(dlg, [&](CListDlg& d) {
+    const int rc = Run(dlg, [&](CListDlg& d) {
         // Nothing selected yet: the arrow keys choose a row and offer the
         // buttons as a tap does.
         d.m_list->SetFocus();
@@ -343,6 +344,16 @@ TEST_F(ListDlgTest, KeyboardSpaceTicksTheFocusedRowAndDeleteAsks)
         EXPECT_EQ((std::vector<std::u16string>{u"Jam"}), RowNames(d));
         EXPECT_EQ(4, Stored(list.id).itemCount);
         EXPECT_EQ(1, Stored(list.id).uncheckedCount);
-        TapTitleBar(d, TitleArea::Cancel);
+
+        // Enter opens the chosen row; Escape closes the editor as Cancel.
+        d.m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                               wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        wxTEST_DIALOG(keys.Char(WXK_RETURN); Pump(50), ExpectDialog<CItemDlg>([](CItemDlg& item) {
+                          EXPECT_EQ(u"Jam", item.m_item.name);
+                          return wxID_CANCEL;
+                      }));
+        keys.Char(WXK_ESCAPE);
+        Pump(50);
     });
+    EXPECT_EQ(wxID_CANCEL, rc);
 }

@@ -107,7 +107,13 @@ void CGestureListCtrl::OnLButtonDown(wxMouseEvent& event)
     m_holdStart = event.GetPosition();
     m_pressActive = true;
     m_requestedForPress = false;
-    m_holdTimer.StartOnce(kHoldMs);
+    // The second press of a double click opens the row, often in a modal
+    // dialog: holding it on asks for no menu behind that dialog.
+    m_doubleClickPress = event.ButtonDClick();
+    if (m_doubleClickPress)
+        m_holdTimer.Stop();
+    else
+        m_holdTimer.StartOnce(kHoldMs);
     event.Skip();
 }
 
@@ -143,7 +149,7 @@ void CGestureListCtrl::OnLongPress(wxLongPressEvent& event)
 {
     m_holdTimer.Stop();
     // A touch also arrives as a left press; one hold asks only once.
-    if (m_pressActive && m_requestedForPress)
+    if (m_pressActive && (m_requestedForPress || m_doubleClickPress))
         return;
     m_requestedForPress = true;
     m_pressPoint = MainToClient(event.GetPosition());

@@ -75,6 +75,7 @@ private:
     wxPoint m_holdStart;          // rows' window coordinates
     bool m_pressActive = false;   // a left press not yet released
     bool m_requestedForPress = false;
+    bool m_doubleClickPress = false; // the held press is a double click's second
     bool m_attached = false;
     TextProvider m_textProvider;
     CheckedProvider m_checkedProvider;

@@ -234,6 +234,23 @@ TEST_F(ListFixture, DoubleClickStillActivatesTheRow)
     EXPECT_TRUE(m_requests.empty());
 }
 
+TEST_F(ListFixture, DoubleClickHeldActivatesTheRowAndAsksNothing)
+{
+    long activated = -1;
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [&](wxListEvent& e) { activated = e.GetIndex(); });
+    wxUIActionSimulator sim;
+    sim.MouseMove(m_list->ClientToScreen(RowPoint(1)));
+    Pump(30);
+    sim.MouseDown();
+    sim.MouseUp();
+    sim.MouseDown();
+    EXPECT_TRUE(WaitFor([&] { return activated == 1; }, 1000));
+    Pump(CGestureListCtrl::kHoldMs + 300);
+    sim.MouseUp();
+    Pump(50);
+    EXPECT_TRUE(m_requests.empty());
+}
+
 TEST(GestureListCtrl, VirtualRowsComeFromTheProviders)
 {
     auto frame = new wxFrame(nullptr, wxID_ANY, "virtual", wxPoint(40, 40), wxSize(320, 300));

@@ -89,11 +89,22 @@ void CTallyardView::OnListActivated(wxListEvent&)
 
 void CTallyardView::OnListKeyDown(wxListEvent& event)
 {
+    const int key = event.GetKeyCode();
     // The Delete key asks the same question as the Delete command.
-    if (event.GetKeyCode() == WXK_DELETE || event.GetKeyCode() == WXK_NUMPAD_DELETE)
+    if (key == WXK_DELETE || key == WXK_NUMPAD_DELETE)
     {
         wxCommandEvent command(wxEVT_MENU, ID_DELETE_CHECKLIST);
         OnDeleteChecklist(command);
+        return;
+    }
+    // Every refresh clears the selection, while the list keeps its focused
+    // row: the first arrow key then selects the first row, not the second.
+    const bool arrow = key == WXK_DOWN || key == WXK_UP || key == WXK_NUMPAD_DOWN || key == WXK_NUMPAD_UP;
+    if (arrow && m_list && m_list->GetItemCount() > 0 && m_list->GetSelectedItemCount() == 0)
+    {
+        m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        m_list->EnsureVisible(0);
         return;
     }
     event.Skip();

@@ -59,6 +59,27 @@ TEST_F(BrowserTest, ListKeysMoveTheSelectionOpenAndDeleteWithTheQuestion)
     EXPECT_EQ(1u, Stored().size());
 }
 
+TEST_F(BrowserTest, FirstArrowAfterARefreshSelectsTheFirstRow)
+{
+    AddChecklist(u"Groceries", u"Unfiled", 0);
+    AddChecklist(u"Packing", u"Unfiled", 1);
+    AddChecklist(u"Tools", u"Unfiled", 2);
+    Open();
+    m_list->SetFocus();
+    Pump(50);
+    wxUIActionSimulator sim;
+    sim.Char(WXK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return m_view->SelectedRow() == 0; }, 2000));
+    sim.Char(WXK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return m_view->SelectedRow() == 1; }, 2000));
+
+    // A refresh (here a sort) clears the selection but not the list's place.
+    Command(ID_SORT_ALPHA);
+    ASSERT_EQ(3, m_view->SelectedRow());
+    sim.Char(WXK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return m_view->SelectedRow() == 0; }, 2000));
+}
+
 TEST_F(BrowserTest, DropDownChangedByKeysWithoutOpeningShowsThatCategory)
 {
     AddCategories({u"Home", u"Travel"});

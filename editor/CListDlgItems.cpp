@@ -198,6 +198,7 @@ void CListDlg::OnDeleteItem(wxCommandEvent&)
 
     const int16_t oldItems = m_record.itemCount;
     const int16_t oldUnchecked = m_record.uncheckedCount;
+    bool deleted = false;
     {
         ListStore::Transaction transaction;
         item.DeleteItem();
@@ -205,13 +206,18 @@ void CListDlg::OnDeleteItem(wxCommandEvent&)
             --m_record.uncheckedCount;
         --m_record.itemCount;
         m_record.SaveList();
-        if (!transaction.Commit())
+        deleted = transaction.Commit();
+        if (!deleted)
         {
             m_record.itemCount = oldItems;
             m_record.uncheckedCount = oldUnchecked;
         }
     }
     FillList();
+    // Still stored: the row is back, and the user is told why.
+    ItemRecord stored;
+    if (!deleted && stored.LoadItem(item.id))
+        ShowMessage("The item could not be deleted.", wxString(), wxOK, this);
 }
 
 void CListDlg::OnMoveUp(wxCommandEvent&)

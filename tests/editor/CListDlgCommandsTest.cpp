@@ -255,6 +255,35 @@ TEST_F(ListDlgFaultTest, AFailedDeleteListSaysSoAndKeepsTheEditorOpen)
     EXPECT_EQ(wxID_OK, rc);
 }
 
+TEST_F(ListDlgFaultTest, AFailedItemDeleteSaysSoAndKeepsItemAndCounts)
+{
+    const ListRecord list = MakeList(u"Groceries", s_groceries);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        TapRow(d, 0, d.m_list->FromDIP(80));
+        FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+        wxTEST_DIALOG(ClickChild(d, ID_DELETE_ITEM_BUTTON),
+                      ExpectMessage("Delete the item 'Bread'?", "Confirm Item Delete", wxID_YES),
+                      ExpectMessage("The item could not be deleted.", AppTitle()));
+        EXPECT_GT(FaultVfs::Injected(), 0);
+        FaultVfs::Disarm();
+        EXPECT_EQ(5, d.m_list->GetItemCount());
+        const ListRecord stored = Stored(list.id);
+        EXPECT_EQ(5u, stored.items.size());
+        EXPECT_EQ(5, stored.itemCount);
+        EXPECT_EQ(2, stored.uncheckedCount);
+
+        // Deleted meanwhile elsewhere: the row just goes.
+        ASSERT_TRUE(ItemRecord::DeleteItemById(stored.items[0].id));
+        TapRow(d, 0, d.m_list->FromDIP(80));
+        wxTEST_DIALOG(ClickChild(d, ID_DELETE_ITEM_BUTTON),
+                      ExpectMessage("Delete the item 'Bread'?", "Confirm Item Delete", wxID_YES));
+        EXPECT_EQ(4, d.m_list->GetItemCount());
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
 TEST_F(ListDlgTest, CopyOfTheCheckedItemsOpensInASecondEditorAndClosingItClosesBoth)
 {
     const ListRecord list = MakeList(u"Groceries", s_groceries);

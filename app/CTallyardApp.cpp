@@ -39,11 +39,38 @@ wxDocTemplate* CTallyardApp::AddDocTemplate(wxDocManager* manager)
                              "Tallyard Document", CLASSINFO(CTallyardDoc), CLASSINFO(CTallyardView));
 }
 
+namespace
+{
+// One notice for a burst of refused changes: failures while it is pending or
+// shown are folded into it.
+bool s_writeFailureNoticePending = false;
+}
+
 void CTallyardApp::InstallStoreMessageHook()
 {
     ListStore::SetMessageHook([](const std::u16string& text, const std::u16string& caption) {
         ShowMessage(ToWx(text), caption.empty() ? wxString("Error") : ToWx(caption), wxOK, nullptr);
     });
+    // Handlers rebuild their lists from the store after a change, so a
+    // refused change would otherwise just vanish from the screen: say so once
+    // the handler is done.
+    ListStore::SetWriteFailureHook([](const std::u16string& reason) {
+        if (s_writeFailureNoticePending || !wxTheApp)
+            return;
+        s_writeFailureNoticePending = true;
+        wxTheApp->CallAfter([reason] {
+            ShowMessage(WriteFailureNotice(reason), wxString(), wxOK | wxICON_WARNING, nullptr);
+            s_writeFailureNoticePending = false;
+        });
+    });
+}
+
+wxString CTallyardApp::WriteFailureNotice(const std::u16string& reason)
+{
+    wxString text = "The change could not be stored.";
+    if (!reason.empty())
+        text += "\n\n" + ToWx(reason);
+    return text;
 }
 
 bool CTallyardApp::OnInit()

@@ -4,6 +4,7 @@
 #include <wx/app.h>
 
 #include <memory>
+#include <string>
 
 class CTestSnapshots;
 class wxDocManager;
@@ -28,8 +29,11 @@ public:
     static wxDocTemplate* AddDocTemplate(wxDocManager* manager);
 
     /// Store messages: a box without owner; the store's empty caption is the
-    /// platform's default one.
+    /// platform's default one. A change the store file refused (read-only,
+    /// damaged, full disk) is told once the handler that made it is done.
     static void InstallStoreMessageHook();
+    /// The text of that notice for the store's reason.
+    static wxString WriteFailureNotice(const std::u16string& reason);
 
     wxDocManager* GetDocManager() const { return m_docManager.get(); }
 

@@ -10,6 +10,7 @@
 // never written to: every operation then fails.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,6 +153,13 @@ void MarkTransactionFailed();
 
 /// Why the last operation of this thread failed ("" after none).
 std::string LastError();
+
+/// Called once for each outermost change that the file refused (read-only,
+/// damaged, locked by another program, an I/O error, a full disk), with the
+/// reason, after the change was rolled back. A change abandoned for a reason
+/// of its own (a record not found) does not call it.
+using WriteFailureHook = std::function<void(const std::string& reason)>;
+void SetWriteFailureHook(WriteFailureHook hook);
 /// True when the store could be opened for reading only (read-only file or
 /// folder). Opens the store if needed.
 bool IsReadOnly();

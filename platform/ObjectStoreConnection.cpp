@@ -76,6 +76,23 @@ void SetLastError(std::string text)
     t_lastError = std::move(text);
 }
 
+namespace
+{
+ObjectStore::WriteFailureHook s_writeFailureHook;
+}
+
+void ReportWriteFailure()
+{
+    // A copy: the hook may replace itself while it runs.
+    if (ObjectStore::WriteFailureHook hook = s_writeFailureHook)
+        hook(t_lastError);
+}
+
+void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook)
+{
+    s_writeFailureHook = std::move(hook);
+}
+
 DbInfo::~DbInfo()
 {
     for (auto& perSort : reads)
@@ -139,7 +156,10 @@ bool Connection::Fail(const std::string& what)
     if (IsDamage(code))
         broken = true;
     if (txDepth > 0)
+    {
         txFailed = true;
+        txFileFault = true;
+    }
     return false;
 }
 
@@ -231,16 +251,19 @@ bool Connection::Begin()
         return !txFailed;
     }
     txFailed = false;
+    txFileFault = false;
     if (broken)
     {
         SetLastError(path + " is damaged");
         txFailed = true;
+        txFileFault = true;
         return false;
     }
     if (readOnly)
     {
         SetLastError(path + " is read-only");
         txFailed = true;
+        txFileFault = true;
         return false;
     }
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -271,6 +294,7 @@ bool Connection::End(bool commit)
             if (IsDamage(sqlite3_extended_errcode(db)))
                 broken = true;
             SetLastError(error);
+            txFileFault = true;
             ok = false;
         }
         if (!ok && !sqlite3_get_autocommit(db))
@@ -286,6 +310,10 @@ bool Connection::End(bool commit)
     createdInTx.clear();
     txBegun = false;
     txFailed = false;
+    const bool report = !ok && txFileFault;
+    txFileFault = false;
+    if (report)
+        ReportWriteFailure();
     return ok;
 }
 
@@ -323,6 +351,11 @@ namespace ObjectStore
 std::string LastError()
 {
     return detail::t_lastError;
+}
+
+void SetWriteFailureHook(WriteFailureHook hook)
+{
+    detail::SetWriteFailureHookImpl(std::move(hook));
 }
 
 std::string StorePath()

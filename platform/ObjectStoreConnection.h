@@ -55,6 +55,8 @@ struct Connection
     uint64_t generation = 1;
     int txDepth = 0;
     bool txFailed = false;
+    /// The file refused a step of the change in progress.
+    bool txFileFault = false;
     bool txBegun = false;
     std::map<std::u16string, std::shared_ptr<DbInfo>> catalog;
     std::vector<std::u16string> createdInTx;
@@ -96,6 +98,9 @@ bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts);
 std::shared_ptr<Connection> Acquire();
 
 void SetLastError(std::string text);
+/// Tells the write-failure hook (if any) that a change was refused.
+void ReportWriteFailure();
+void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook);
 
 /// Runs `body` inside a transaction of `c`; a failure of body marks it
 /// failed. Returns whether everything landed (or, nested, did not fail).

@@ -176,4 +176,15 @@ bool IsReadOnly()
 {
     return ObjectStore::IsReadOnly();
 }
+
+void SetWriteFailureHook(WriteFailureHook hook)
+{
+    if (!hook)
+    {
+        ObjectStore::SetWriteFailureHook(nullptr);
+        return;
+    }
+    ObjectStore::SetWriteFailureHook(
+        [hook = std::move(hook)](const std::string& reason) { hook(FromUtf8(reason)); });
+}
 }

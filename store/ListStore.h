@@ -125,6 +125,12 @@ std::u16string LastError();
 /// True when the store can only be read (read-only file or folder).
 bool IsReadOnly();
 
+/// Called once for every change the store file refused (read-only, damaged,
+/// locked, an I/O error, a full disk), with the reason; the change did not
+/// land. The program installs a notice, so no edit is dropped silently.
+using WriteFailureHook = std::function<void(const std::u16string& reason)>;
+void SetWriteFailureHook(WriteFailureHook hook);
+
 // The compound changes of the program, each atomic.
 
 /// Deletes every item of the checklist, then the checklist. False (and

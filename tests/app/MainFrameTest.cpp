@@ -1,10 +1,12 @@
 // The main window: its bars at the bottom, the Tools menu, the splash during
 // creation and the routing of commands to the view.
 #include "tests/browser/BrowserFixture.h"
+#include "tests/reliability/FaultVfs.h"
 #include "tests/support/TempXdg.h"
 
 #include "app/CStartupSplash.h"
 #include "app/CTallyardApp.h"
+#include "controls/WxString.h"
 #include "controls/GestureListCtrl.h"
 #include "resources/ResourceIds.h"
 
@@ -252,5 +254,30 @@ TEST(StoreMessages, ShowAsOwnerlessBoxesWithThePlatformCaptionWhenTheStoreGivesN
     ItemRecord orphan;
     orphan.name = u"no checklist";
     wxTEST_DIALOG(EXPECT_FALSE(orphan.SaveItem()), ExpectMessage("The checklist ID was not set Ixel!", "Error"));
+    ListStore::SetMessageHook(nullptr);
+}
+
+TEST(StoreMessages, RefusedChangesAreToldOnceAfterTheHandler)
+{
+    FaultVfs::Install();
+    CTallyardApp::InstallStoreMessageHook();
+    ASSERT_TRUE(ListStore::CreateDatabases());
+    ListRecord list;
+    list.name = u"Groceries";
+    ASSERT_TRUE(list.SaveList());
+
+    FaultVfs::Arm(FaultVfs::Op::Write, 1, true, /*diskFull=*/true);
+    list.name = u"Shopping";
+    EXPECT_FALSE(list.SaveList());
+    const std::u16string reason = ListStore::LastError();
+    list.note = u"a note";
+    EXPECT_FALSE(list.SaveList());
+    FaultVfs::Disarm();
+    ASSERT_FALSE(reason.empty());
+
+    // Both refusals come to one notice, shown once the current handler is done.
+    wxTEST_DIALOG(Pump(300), ExpectMessage(CTallyardApp::WriteFailureNotice(reason), AppTitle()));
+    EXPECT_EQ("The change could not be stored.\n\n" + ToWx(reason), CTallyardApp::WriteFailureNotice(reason));
+    ListStore::SetWriteFailureHook(nullptr);
     ListStore::SetMessageHook(nullptr);
 }

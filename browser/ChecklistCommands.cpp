@@ -22,7 +22,7 @@ bool IsModalDialogShown()
 {
     for (wxWindow* window : wxTopLevelWindows)
     {
-        const auto* dialog = wxDynamicCast(window, wxDialog);
+        const auto* dialog = dynamic_cast<const wxDialog*>(window);
         if (dialog && dialog->IsModal())
             return true;
     }

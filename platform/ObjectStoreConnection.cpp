@@ -81,11 +81,11 @@ namespace
 ObjectStore::WriteFailureHook s_writeFailureHook;
 }
 
-void ReportWriteFailure()
+void ReportWriteFailure(const std::string& reason)
 {
     // A copy: the hook may replace itself while it runs.
     if (ObjectStore::WriteFailureHook hook = s_writeFailureHook)
-        hook(t_lastError);
+        hook(reason);
 }
 
 void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook)
@@ -149,6 +149,14 @@ bool Connection::Exec(const char* sql)
     return true;
 }
 
+void Connection::NoteFileFault()
+{
+    // The first refusal is the reason; later steps only fail after it.
+    if (!txFileFault)
+        txFileFaultReason = t_lastError;
+    txFileFault = true;
+}
+
 bool Connection::Fail(const std::string& what)
 {
     const int code = sqlite3_extended_errcode(db);
@@ -158,7 +166,7 @@ bool Connection::Fail(const std::string& what)
     if (txDepth > 0)
     {
         txFailed = true;
-        txFileFault = true;
+        NoteFileFault();
     }
     return false;
 }
@@ -252,18 +260,19 @@ bool Connection::Begin()
     }
     txFailed = false;
     txFileFault = false;
+    txFileFaultReason.clear();
     if (broken)
     {
         SetLastError(path + " is damaged");
         txFailed = true;
-        txFileFault = true;
+        NoteFileFault();
         return false;
     }
     if (readOnly)
     {
         SetLastError(path + " is read-only");
         txFailed = true;
-        txFileFault = true;
+        NoteFileFault();
         return false;
     }
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -294,7 +303,7 @@ bool Connection::End(bool commit)
             if (IsDamage(sqlite3_extended_errcode(db)))
                 broken = true;
             SetLastError(error);
-            txFileFault = true;
+            NoteFileFault();
             ok = false;
         }
         if (!ok && !sqlite3_get_autocommit(db))
@@ -311,9 +320,11 @@ bool Connection::End(bool commit)
     txBegun = false;
     txFailed = false;
     const bool report = !ok && txFileFault;
+    const std::string reason = std::move(txFileFaultReason);
     txFileFault = false;
+    txFileFaultReason.clear();
     if (report)
-        ReportWriteFailure();
+        ReportWriteFailure(reason);
     return ok;
 }
 

@@ -55,8 +55,9 @@ struct Connection
     uint64_t generation = 1;
     int txDepth = 0;
     bool txFailed = false;
-    /// The file refused a step of the change in progress.
+    /// The file refused a step of the change in progress, and why.
     bool txFileFault = false;
+    std::string txFileFaultReason;
     bool txBegun = false;
     std::map<std::u16string, std::shared_ptr<DbInfo>> catalog;
     std::vector<std::u16string> createdInTx;
@@ -84,6 +85,8 @@ struct Connection
     /// Records SQLite's error for `what`; marks the transaction failed and,
     /// for a damaged file, the connection broken. Always false.
     bool Fail(const std::string& what);
+    /// Records that the file refused a step of the change in progress.
+    void NoteFileFault();
 };
 
 /// Opens the store file at `path`, making it when missing; null when the
@@ -99,7 +102,7 @@ std::shared_ptr<Connection> Acquire();
 
 void SetLastError(std::string text);
 /// Tells the write-failure hook (if any) that a change was refused.
-void ReportWriteFailure();
+void ReportWriteFailure(const std::string& reason);
 void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook);
 
 /// Runs `body` inside a transaction of `c`; a failure of body marks it

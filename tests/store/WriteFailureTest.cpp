@@ -3,7 +3,9 @@
 #include "tests/reliability/FaultVfs.h"
 #include "tests/store/StoreTestSupport.h"
 
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -83,4 +85,27 @@ TEST_F(WriteFailureTest, StoreWorksAgainAndReportsNothingOnceTheFaultIsGone)
     list.note = u"second try";
     EXPECT_TRUE(list.SaveList());
     EXPECT_TRUE(reasons.empty());
+}
+
+TEST_F(WriteFailureTest, ReadOnlyStoreTellsWhyForEveryRefusedChange)
+{
+    ListRecord list = SaveNewList(u"Groceries", u"Unfiled");
+    AddItems(list, {0, 1, 0});
+    const std::string file = ObjectStore::StorePath();
+    const std::string dir = file.substr(0, file.rfind('/'));
+    ObjectStore::ResetConnection();
+    if (geteuid() != 0 || std::system(("chattr +i '" + file + "' '" + dir + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "making the store immutable needs root and chattr";
+
+    ListRecord stored;
+    EXPECT_TRUE(stored.LoadList(list.id));
+    EXPECT_FALSE(ListStore::CheckAll(stored));
+    list.note = u"a note";
+    EXPECT_FALSE(list.SaveList());
+    std::system(("chattr -i '" + file + "' '" + dir + "'").c_str());
+
+    // The reason is the file's, not the later steps' "an earlier step failed".
+    ASSERT_EQ(2u, reasons.size());
+    for (const std::u16string& reason : reasons)
+        EXPECT_NE(std::u16string::npos, reason.find(u"read-only")) << std::string(reason.begin(), reason.end());
 }

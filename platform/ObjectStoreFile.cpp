@@ -17,6 +17,8 @@ namespace
 // "TYRD" in the header's application id marks a Tallyard store.
 constexpr uint32_t ApplicationId = 0x54595244;
 constexpr int SchemaVersion = 1;
+// Older temporaries than this cannot belong to a store still being made.
+constexpr long kStaleTemporarySeconds = 3600;
 
 std::string Errno(const std::string& what)
 {
@@ -205,6 +207,8 @@ std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string&
             return nullptr;
         }
     }
+    // A process killed while it made the store leaves its temporary behind.
+    Paths::RemoveStaleFiles(dir, ".objectstore.db.", kStaleTemporarySeconds);
     const std::string notStore = path + " is not a Tallyard store; it is left as it is";
     bool walMode = false;
     if (!S_ISREG(st.st_mode) || st.st_size == 0 || !HasStoreHeader(path, walMode))

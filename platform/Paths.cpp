@@ -1,6 +1,8 @@
 #include "platform/Paths.h"
 
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -59,5 +61,24 @@ bool EnsureDir(const std::string& dir)
             return false;
     }
     return MakeDir(dir, 0700);
+}
+
+void RemoveStaleFiles(const std::string& dir, const std::string& prefix, long minAgeSeconds)
+{
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    const time_t now = time(nullptr);
+    while (const dirent* e = readdir(d))
+    {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > minAgeSeconds)
+            unlink(path.c_str());
+    }
+    closedir(d);
 }
 }

@@ -210,6 +210,14 @@ long OpenDatabase(const std::string& file, DbPtr* result)
 {
     if (!Paths::EnsureDir(ParentDir(file)))
         return ERROR_ACCESS_DENIED;
+    // A process killed while it made the file leaves its temporary behind;
+    // older ones than an hour cannot belong to a file still being made.
+    static std::string s_swept;
+    if (s_swept != ParentDir(file))
+    {
+        s_swept = ParentDir(file);
+        Paths::RemoveStaleFiles(s_swept, ".registry.db.", 3600);
+    }
     struct stat st;
     if (lstat(file.c_str(), &st) != 0)
     {

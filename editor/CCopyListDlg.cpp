@@ -43,7 +43,20 @@ void CCopyListDlg::OnInitDialog(wxInitDialogEvent& event)
     // Over the main window when there is one; the dialog has no parent.
     wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
     if (top && top != this && top->IsShown())
+    {
+        // The template's units come out a few pixels wider than the device
+        // screen under some fonts: never wider than the main window.
+        if (GetSize().x > top->GetSize().x)
+        {
+            // The title bar goes first: a wider child keeps the toolkit from
+            // narrowing the window.
+            const int clientWidth = top->GetSize().x - (GetSize().x - GetClientSize().x);
+            if (m_titleBar)
+                m_titleBar->SetSize(clientWidth, m_titleBar->GetSize().y);
+            SetClientSize(clientWidth, GetClientSize().y);
+        }
         SetPosition(top->GetScreenRect().GetPosition() + (top->GetSize() - GetSize()) / 2);
+    }
     else
         CentreOnScreen();
 }

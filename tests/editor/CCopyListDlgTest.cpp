@@ -4,6 +4,9 @@
 #include "editor/CCopyListDlg.h"
 #include "resources/ResourceIds.h"
 
+#include <wx/app.h>
+#include <wx/frame.h>
+
 TEST(CopyListDlg, ChoicesZeroOneTwoAndCancel)
 {
     // -1: confirm untouched; otherwise click that radio button first.
@@ -42,4 +45,29 @@ TEST(CopyListDlg, SmallCaptionedDialogWithItsOwnTitleAndNoHelpTopic)
         TapTitleBar(d, TitleArea::Cancel, IDC_COPY_TITLE);
     });
     EXPECT_EQ(0u, launches.Count());
+}
+
+TEST(CopyListDlg, SitsWithinTheMainWindow)
+{
+    wxFrame* main = new wxFrame(nullptr, wxID_ANY, "Main", wxPoint(0, 0));
+    main->SetClientSize(main->FromDIP(wxSize(240, 320)));
+    main->Show();
+    wxWindow* oldTop = wxTheApp->GetTopWindow();
+    wxTheApp->SetTopWindow(main);
+    WaitFor([&] { return main->IsShownOnScreen(); });
+    Pump(100);
+
+    CCopyListDlg dlg(nullptr);
+    wxRect shown;
+    RunModal<CCopyListDlg>(dlg, [&](CCopyListDlg& d) {
+        Pump(200);
+        shown = d.GetScreenRect();
+        TapTitleBar(d, TitleArea::Cancel, IDC_COPY_TITLE);
+    });
+    EXPECT_TRUE(main->GetScreenRect().Contains(shown)) << "dialog " << shown.x << "," << shown.y << " "
+                                                        << shown.width << "x" << shown.height;
+
+    wxTheApp->SetTopWindow(oldTop);
+    main->Destroy();
+    Pump(50);
 }

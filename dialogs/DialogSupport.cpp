@@ -24,6 +24,18 @@ wxWindow* MainWindow(const wxDialog& dlg)
 }
 }
 
+void ResizeDialog(wxDialog& dlg, int titleBarId, const wxSize& outer)
+{
+    // The client size is not always current while the dialog is being shown,
+    // so it comes from the frame's margins. (Setting the outer rectangle of a
+    // dialog being shown does not narrow it under GTK; its client size does.)
+    const wxSize margins = dlg.GetSize() - dlg.GetClientSize();
+    const wxSize client = outer - margins;
+    if (wxWindow* bar = dlg.FindWindow(titleBarId))
+        bar->SetSize(client.x, bar->GetSize().y);
+    dlg.SetClientSize(client);
+}
+
 void MakeFullScreen(wxDialog& dlg, int titleBarId)
 {
     wxRect rect;
@@ -38,16 +50,7 @@ void MakeFullScreen(wxDialog& dlg, int titleBarId)
         rect.SetSize(dlg.FromDIP(wxSize(kScreenWidth, kScreenHeight)));
         rect = rect.CentreIn(area);
     }
-    // The title bar spans the dialog; it is fitted to the new width first,
-    // because a wider child keeps the toolkit from narrowing the window. The
-    // client size is not always current while the dialog is being shown, so
-    // it comes from the frame's margins. (Setting the outer rectangle of a
-    // dialog being shown does not narrow it under GTK; its client size does.)
-    const wxSize margins = dlg.GetSize() - dlg.GetClientSize();
-    const wxSize client = rect.GetSize() - margins;
-    if (wxWindow* bar = dlg.FindWindow(titleBarId))
-        bar->SetSize(client.x, bar->GetSize().y);
-    dlg.SetClientSize(client);
+    ResizeDialog(dlg, titleBarId, rect.GetSize());
     dlg.Move(rect.GetPosition());
     // The toolkit centres a dialog on its parent when it maps it, using the
     // size the dialog had before; put it back where the screen is once shown.

@@ -18,6 +18,11 @@ class wxKeyEvent;
 /// its buttons stay at the right edge.
 void MakeFullScreen(wxDialog& dlg, int titleBarId);
 
+/// Gives the dialog this outer size through its client size, with the title
+/// bar at `titleBarId` fitted to the new width first (a wider child keeps the
+/// toolkit from narrowing the window).
+void ResizeDialog(wxDialog& dlg, int titleBarId, const wxSize& outer);
+
 /// Escape cancels; Enter confirms unless a multi-line field or a button has
 /// the focus. Both go the way the title bar's taps go (wxEVT_BUTTON with
 /// wxID_CANCEL or wxID_OK). Returns true when the key was used.

@@ -47,14 +47,7 @@ void CCopyListDlg::OnInitDialog(wxInitDialogEvent& event)
         // The template's units come out a few pixels wider than the device
         // screen under some fonts: never wider than the main window.
         if (GetSize().x > top->GetSize().x)
-        {
-            // The title bar goes first: a wider child keeps the toolkit from
-            // narrowing the window.
-            const int clientWidth = top->GetSize().x - (GetSize().x - GetClientSize().x);
-            if (m_titleBar)
-                m_titleBar->SetSize(clientWidth, m_titleBar->GetSize().y);
-            SetClientSize(clientWidth, GetClientSize().y);
-        }
+            ResizeDialog(*this, IDC_COPY_TITLE, wxSize(top->GetSize().x, GetSize().y));
         SetPosition(top->GetScreenRect().GetPosition() + (top->GetSize() - GetSize()) / 2);
     }
     else

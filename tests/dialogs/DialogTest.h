@@ -8,7 +8,9 @@
 
 #include "platform/Process.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
+#include <wx/frame.h>
 #include <wx/dialog.h>
 #include <wx/textctrl.h>
 #include <wx/time.h>
@@ -60,6 +62,35 @@ inline wxTextCtrl* TextField(wxDialog& dlg, int id)
 {
     return wxDynamicCast(dlg.FindWindow(id), wxTextCtrl);
 }
+
+/// A shown main window of the device screen's size at the top left, made the
+/// application's top window for the test's life.
+class ScopedMainWindow
+{
+public:
+    ScopedMainWindow() : m_frame(new wxFrame(nullptr, wxID_ANY, "Main", wxPoint(0, 0))), m_oldTop(wxTheApp->GetTopWindow())
+    {
+        m_frame->SetClientSize(m_frame->FromDIP(wxSize(240, 320)));
+        m_frame->Show();
+        wxTheApp->SetTopWindow(m_frame);
+        WaitFor([&] { return m_frame->IsShownOnScreen(); });
+        Pump(100);
+    }
+    ~ScopedMainWindow()
+    {
+        wxTheApp->SetTopWindow(m_oldTop);
+        m_frame->Destroy();
+        Pump(50);
+    }
+    ScopedMainWindow(const ScopedMainWindow&) = delete;
+    ScopedMainWindow& operator=(const ScopedMainWindow&) = delete;
+
+    wxRect ScreenRect() const { return m_frame->GetScreenRect(); }
+
+private:
+    wxFrame* m_frame;
+    wxWindow* m_oldTop;
+};
 
 /// Shows `dlg` modally and runs `act` once it is on screen; `act` must close
 /// it. Returns the dialog's result.

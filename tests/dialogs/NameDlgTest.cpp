@@ -8,8 +8,6 @@
 #include "platform/SipPanel.h"
 #include "resources/ResourceIds.h"
 
-#include <wx/app.h>
-#include <wx/frame.h>
 #include <wx/stattext.h>
 
 namespace
@@ -135,15 +133,7 @@ TEST(ListNameDlg, CancelKeepsNothing)
 
 TEST(ListNameDlg, CoversTheMainWindowExactly)
 {
-    // The dialog is opened over a main window of the device screen's size.
-    wxFrame* main = new wxFrame(nullptr, wxID_ANY, "Main", wxPoint(0, 0));
-    main->SetClientSize(main->FromDIP(wxSize(240, 320)));
-    main->Show();
-    wxWindow* oldTop = wxTheApp->GetTopWindow();
-    wxTheApp->SetTopWindow(main);
-    WaitFor([&] { return main->IsShownOnScreen(); });
-    Pump(100);
-
+    ScopedMainWindow main;
     CListNameDlg dlg(nullptr);
     wxRect shown;
     RunModal<CListNameDlg>(dlg, [&](CListNameDlg& d) {
@@ -151,9 +141,5 @@ TEST(ListNameDlg, CoversTheMainWindowExactly)
         shown = d.GetScreenRect();
         TapTitleBar(d, TitleArea::Cancel);
     });
-    EXPECT_EQ(main->GetScreenRect(), shown);
-
-    wxTheApp->SetTopWindow(oldTop);
-    main->Destroy();
-    Pump(50);
+    EXPECT_EQ(main.ScreenRect(), shown);
 }

@@ -4,9 +4,6 @@
 #include "editor/CCopyListDlg.h"
 #include "resources/ResourceIds.h"
 
-#include <wx/app.h>
-#include <wx/frame.h>
-
 TEST(CopyListDlg, ChoicesZeroOneTwoAndCancel)
 {
     // -1: confirm untouched; otherwise click that radio button first.
@@ -49,14 +46,7 @@ TEST(CopyListDlg, SmallCaptionedDialogWithItsOwnTitleAndNoHelpTopic)
 
 TEST(CopyListDlg, SitsWithinTheMainWindow)
 {
-    wxFrame* main = new wxFrame(nullptr, wxID_ANY, "Main", wxPoint(0, 0));
-    main->SetClientSize(main->FromDIP(wxSize(240, 320)));
-    main->Show();
-    wxWindow* oldTop = wxTheApp->GetTopWindow();
-    wxTheApp->SetTopWindow(main);
-    WaitFor([&] { return main->IsShownOnScreen(); });
-    Pump(100);
-
+    ScopedMainWindow main;
     CCopyListDlg dlg(nullptr);
     wxRect shown;
     RunModal<CCopyListDlg>(dlg, [&](CCopyListDlg& d) {
@@ -64,10 +54,6 @@ TEST(CopyListDlg, SitsWithinTheMainWindow)
         shown = d.GetScreenRect();
         TapTitleBar(d, TitleArea::Cancel, IDC_COPY_TITLE);
     });
-    EXPECT_TRUE(main->GetScreenRect().Contains(shown)) << "dialog " << shown.x << "," << shown.y << " "
-                                                        << shown.width << "x" << shown.height;
-
-    wxTheApp->SetTopWindow(oldTop);
-    main->Destroy();
-    Pump(50);
+    EXPECT_TRUE(main.ScreenRect().Contains(shown)) << "dialog " << shown.x << "," << shown.y << " " << shown.width
+                                                    << "x" << shown.height;
 }

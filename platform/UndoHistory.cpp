@@ -234,6 +234,12 @@ UndoStep::UndoStep(std::u16string name)
         t_step.name = std::move(name);
 }
 
+void UndoStep::Rename(std::u16string name)
+{
+    if (t_step.depth > 0)
+        t_step.name = std::move(name);
+}
+
 UndoStep::~UndoStep()
 {
     if (--t_step.depth == 0)

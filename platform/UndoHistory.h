@@ -25,6 +25,9 @@ public:
     ~UndoStep();
     UndoStep(const UndoStep&) = delete;
     UndoStep& operator=(const UndoStep&) = delete;
+
+    /// Renames the step in progress after what it turned out to do.
+    static void Rename(std::u16string name);
 };
 
 /// Changes committed on this thread while one lives belong to no undo step

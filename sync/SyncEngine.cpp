@@ -317,8 +317,11 @@ Engine::PassResult Engine::Pass(Report& report)
                 ++report.deletedLocal;
             else if (o == Outcome::Conflict)
             {
-                ++report.skipped;
-                keepToken = true;
+                // Changed here since (or something of it was): an edit beats
+                // a delete, so it goes back up as new.
+                if (!m_local.DropStatus(p.uid))
+                    return fail(m_local.Error());
+                again = true;
             }
             else
                 return fail(m_local.Error());

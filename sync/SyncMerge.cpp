@@ -81,7 +81,10 @@ Fields Collect(icalcomponent* todo)
         if (field.empty())
             continue;
         Field& f = fields[field];
-        f.text += Own(icalproperty_as_ical_string_r(p));
+        // When a task was completed travels with it, but only whether it is
+        // completed tells a change (writers stamp COMPLETED afresh).
+        if (icalproperty_isa(p) != ICAL_COMPLETED_PROPERTY)
+            f.text += Own(icalproperty_as_ical_string_r(p));
         f.props.push_back(p);
     }
     for (icalcomponent* c = icalcomponent_get_first_component(todo, ICAL_ANY_COMPONENT); c;

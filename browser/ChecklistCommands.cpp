@@ -131,7 +131,13 @@ void CTallyardView::OnCopyList(wxCommandEvent&)
     const long row = SelectedRow();
     if (!m_list || row >= m_list->GetItemCount())
         return;
-    const ListRecord source = m_lists[row];
+    // The source as stored now: its name and category may have changed.
+    ListRecord source;
+    if (!source.LoadList(m_lists[row].id))
+    {
+        RefreshList();
+        return;
+    }
 
     CCopyListDlg copyDlg;
     if (copyDlg.ShowModal() != wxID_OK)
@@ -154,13 +160,21 @@ void CTallyardView::OnListNote(wxCommandEvent&)
     const long row = SelectedRow();
     if (!m_list || row >= m_list->GetItemCount())
         return;
+    const int32_t id = m_lists[row].id;
+    ListRecord stored;
+    if (!stored.LoadList(id))
+    {
+        RefreshList();
+        return;
+    }
 
     CNoteDlg noteDlg;
-    noteDlg.SetNote(m_lists[row].note);
+    noteDlg.SetNote(stored.note);
     if (noteDlg.ShowModal() != wxID_OK)
         return;
-    m_lists[row].note = noteDlg.GetNote();
-    m_lists[row].SaveList();
+    // Only the note changes: the rest of the record is as stored now.
+    if (ListStore::SetListNote(id, noteDlg.GetNote()))
+        m_lists[row].note = noteDlg.GetNote();
 }
 
 void CTallyardView::OnMoveUp(wxCommandEvent&)
@@ -187,13 +201,11 @@ void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
 {
     const std::vector<size_t> changed =
         ExchangeChecklists(m_lists, static_cast<size_t>(upper), static_cast<size_t>(selectedRow));
-    bool stored = false;
-    {
-        ListStore::Transaction transaction;
-        for (size_t row : changed)
-            m_lists[row].SaveList();
-        stored = transaction.Commit();
-    }
+    // Only the positions change; each record is read afresh for it.
+    std::vector<std::pair<int32_t, int16_t>> positions;
+    for (size_t row : changed)
+        positions.emplace_back(m_lists[row].id, m_lists[row].position);
+    const bool stored = ListStore::SetListPositions(positions);
     if (!stored)
     {
         // Show what the store holds rather than an order it did not take.

@@ -35,8 +35,6 @@ public:
 
     void SetListId(int32_t id) { m_listId = id; }
     void SetItemId(int32_t id) { m_itemId = id; }
-    /// The position a new item receives (the checklist's itemCount).
-    void SetPosition(int position) { m_position = static_cast<int16_t>(position); }
 
     /// True when OK stored a new item in place of an item that could not be
     /// loaded and the dialog raised the checklist's counts for it.
@@ -46,7 +44,6 @@ public:
 
     int32_t m_listId = 0;
     int32_t m_itemId = 0;
-    int16_t m_position = 0;
     ItemRecord m_item;
     CSipEdit* m_nameEdit = nullptr;
     CSipEdit* m_detailsEdit = nullptr;

@@ -99,10 +99,11 @@ void CListDlg::OnRenameList(wxCommandEvent&)
     dlg.SetName(m_record.name);
     if (dlg.ShowModal() == wxID_CANCEL)
         return;
+    if (!ListStore::SetListName(m_listId, dlg.GetName()))
+        return;
     m_record.name = dlg.GetName();
     m_titleBar->SetLabel(ToWx(m_record.name));
     SetTitle(ToWx(m_record.name));
-    m_record.SaveList();
 }
 
 void CListDlg::OnDeleteList(wxCommandEvent&)
@@ -131,8 +132,8 @@ void CListDlg::OnEditNote(wxCommandEvent&)
     dlg.SetNote(m_record.note);
     if (dlg.ShowModal() == wxID_CANCEL)
         return;
-    m_record.note = dlg.GetNote();
-    m_record.SaveList();
+    if (ListStore::SetListNote(m_listId, dlg.GetNote()))
+        m_record.note = dlg.GetNote();
 }
 
 void CListDlg::OnCopyList(wxCommandEvent&)
@@ -190,11 +191,8 @@ void CListDlg::OnCategoryChosen(wxCommandEvent&)
     else if (sel != wxNOT_FOUND)
     {
         const std::u16string category = FromWx(m_categoryBox->GetString(sel));
-        if (category != m_record.category)
-        {
+        if (category != m_record.category && ListStore::SetListCategory(m_listId, category))
             m_record.category = category;
-            m_record.SaveList();
-        }
     }
     m_inCategoryChoice = false;
 }

@@ -97,7 +97,7 @@ void CTallyardView::OnListKeyDown(wxListEvent& event)
         OnDeleteChecklist(command);
         return;
     }
-    // Every refresh clears the selection, while the list keeps its focused
+    // Choosing a category clears the selection, while the list keeps its focused
     // row: the first arrow key then selects the first row, not the second.
     const bool arrow = key == WXK_DOWN || key == WXK_UP || key == WXK_NUMPAD_DOWN || key == WXK_NUMPAD_UP;
     if (arrow && m_list && m_list->GetItemCount() > 0 && m_list->GetSelectedItemCount() == 0)

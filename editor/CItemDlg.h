@@ -14,7 +14,8 @@ class CTitleBar;
 
 /// Enters a new item of a checklist or changes an existing one, and stores
 /// it on OK. For an item it could load it also offers the delete command,
-/// which deletes the item and lowers the checklist's counts itself.
+/// which deletes the item and lowers the checklist's counts itself. A new
+/// item goes after the highest position stored in its checklist.
 ///
 /// Counting: a dialog opened for a new item (no SetItemId) leaves the
 /// checklist's counts to the caller, which raises them after wxID_OK. A

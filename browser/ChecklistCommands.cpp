@@ -11,6 +11,7 @@
 #include "dialogs/CNoteDlg.h"
 #include "editor/CCopyListDlg.h"
 #include "editor/CListDlg.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/dialog.h>
@@ -54,7 +55,10 @@ void CTallyardView::OnNewChecklist(wxCommandEvent&)
     list.name = nameDlg.GetName();
     list.category = u"Unfiled";
     list.position = m_lists.totalCount;
-    list.SaveList();
+    {
+        ObjectStore::UndoStep step(u"New Checklist");
+        list.SaveList();
+    }
 
     CListDlg editor;
     editor.SetListId(list.id);
@@ -122,6 +126,7 @@ void CTallyardView::OnDeleteChecklist(wxCommandEvent&)
     if (ShowMessage(question, "Delete Checklist", wxYES_NO) != wxID_YES)
         return;
     // Items and checklist go together or not at all.
+    ObjectStore::UndoStep step(u"Delete Checklist");
     if (!ListStore::DeleteChecklist(id))
         ShowMessage("Error deleting the checklist!");
     RefreshList();
@@ -152,7 +157,10 @@ void CTallyardView::OnCopyList(wxCommandEvent&)
         return;
 
     ListRecord copy;
-    ListStore::CopyChecklist(source.id, filter, nameDlg.GetName(), source.category, m_lists.totalCount, copy);
+    {
+        ObjectStore::UndoStep step(u"Copy List");
+        ListStore::CopyChecklist(source.id, filter, nameDlg.GetName(), source.category, m_lists.totalCount, copy);
+    }
     RefreshList();
 }
 
@@ -174,6 +182,7 @@ void CTallyardView::OnListNote(wxCommandEvent&)
     if (noteDlg.ShowModal() != wxID_OK)
         return;
     // Only the note changes: the rest of the record is as stored now.
+    ObjectStore::UndoStep step(u"List Note");
     if (ListStore::SetListNote(id, noteDlg.GetNote()))
         m_lists[row].note = noteDlg.GetNote();
 }
@@ -206,7 +215,11 @@ void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
     std::vector<std::pair<int32_t, int16_t>> positions;
     for (size_t row : changed)
         positions.emplace_back(m_lists[row].id, m_lists[row].position);
-    const bool stored = ListStore::SetListPositions(positions);
+    bool stored = false;
+    {
+        ObjectStore::UndoStep step(newRow < selectedRow ? u"Move Up" : u"Move Down");
+        stored = ListStore::SetListPositions(positions);
+    }
     if (!stored)
     {
         // Show what the store holds rather than an order it did not take.

@@ -106,6 +106,7 @@ DbInfo::~DbInfo()
 
 Connection::~Connection()
 {
+    EndRecording(*this, false, std::string());
     if (txBegun && db)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     catalog.clear();
@@ -291,6 +292,7 @@ bool Connection::Begin(bool forWrite)
     }
     txBegun = true;
     ++generation;
+    StartRecording(*this);
     return true;
 }
 
@@ -303,6 +305,9 @@ bool Connection::End(bool commit)
     if (--txDepth > 0)
         return !txFailed;
     bool ok = !txFailed;
+    std::string changes;
+    if (ok && txBegun)
+        TakeRecording(*this, changes);
     if (txBegun)
     {
         if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -324,6 +329,7 @@ bool Connection::End(bool commit)
             catalog.erase(name);
         ++generation;
     }
+    EndRecording(*this, ok && txBegun, changes);
     createdInTx.clear();
     txBegun = false;
     txFailed = false;

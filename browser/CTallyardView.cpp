@@ -2,6 +2,7 @@
 
 #include "browser/ViewHost.h"
 #include "controls/GestureListCtrl.h"
+#include "controls/ListPlace.h"
 #include "controls/MessageBox.h"
 #include "controls/WxString.h"
 #include "dialogs/UndoCommands.h"
@@ -147,12 +148,21 @@ void CTallyardView::RefreshList()
 {
     if (!m_list)
         return;
+    // The rows come back where they were: ticking down a long list in the
+    // editor does not throw the view back to its top.
+    const ListPlace place(*m_list, [this](long row) {
+        return static_cast<size_t>(row) < m_lists.size() ? m_lists[row].id : 0;
+    });
     m_list->DeleteAllItems();
     const std::u16string name = m_settings.ReadString(u"LastCategory", u"All");
     m_lists.LoadLists(name);
     const int width = m_lists.size() <= kRowsWithoutScrollBar ? kNameColumnWidth : kNameColumnWidthScrolled;
     m_list->SetColumnWidth(0, m_list->FromDIP(width));
     ShowRowCount(m_lists.size());
+    place.Restore(*m_list, [this](int32_t id) {
+        const auto it = std::find_if(m_lists.begin(), m_lists.end(), [id](const ListRecord& l) { return l.id == id; });
+        return it == m_lists.end() ? -1L : static_cast<long>(it - m_lists.begin());
+    });
 }
 
 void CTallyardView::ShowRowCount(size_t count)

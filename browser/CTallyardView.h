@@ -40,7 +40,8 @@ public:
 
     /// First showing: databases, columns, rows and the drop-down.
     void OnInitialUpdate();
-    /// Reloads the checklists of the LastCategory category; no row stays selected.
+    /// Reloads the checklists of the LastCategory category, keeping the first
+    /// visible row and the selected checklist (by id) where they were.
     void RefreshList();
     /// Refills the drop-down and selects the entry equal to LastCategory.
     void FillCategorySelector();

@@ -91,6 +91,9 @@ void CTallyardView::OnCategoryCloseUp()
         CCategoriesDlg dlg;
         dlg.ShowModal();
         FillCategorySelector();
+        // Renames, merges and deletions re-file checklists: the rows show
+        // them as stored now.
+        RefreshList();
         return;
     }
 
@@ -100,6 +103,9 @@ void CTallyardView::OnCategoryCloseUp()
         text = static_cast<size_t>(sel) < m_categoryEntries.size() ? m_categoryEntries[sel]
                                                                    : FromWx(m_categorySelector->GetString(sel));
     m_settings.WriteString(u"LastCategory", text.c_str());
+    // A category chosen shows its checklists from the top, none selected.
+    if (m_list)
+        m_list->DeleteAllItems();
     RefreshList();
 }
 

@@ -102,7 +102,7 @@ void CTallyardView::OnListKeyDown(wxListEvent& event)
         OnDeleteChecklist(command);
         return;
     }
-    // Every refresh clears the selection, while the list keeps its focused
+    // Choosing a category clears the selection, while the list keeps its focused
     // row: the first arrow key then selects the first row, not the second.
     const bool arrow = key == WXK_DOWN || key == WXK_UP || key == WXK_NUMPAD_DOWN || key == WXK_NUMPAD_UP;
     if (arrow && m_list && m_list->GetItemCount() > 0 && m_list->GetSelectedItemCount() == 0)
@@ -137,7 +137,13 @@ void CTallyardView::OnCopyList(wxCommandEvent&)
     const long row = SelectedRow();
     if (!m_list || row >= m_list->GetItemCount())
         return;
-    const ListRecord source = m_lists[row];
+    // The source as stored now: its name and category may have changed.
+    ListRecord source;
+    if (!source.LoadList(m_lists[row].id))
+    {
+        RefreshList();
+        return;
+    }
 
     CCopyListDlg copyDlg;
     if (copyDlg.ShowModal() != wxID_OK)
@@ -163,14 +169,22 @@ void CTallyardView::OnListNote(wxCommandEvent&)
     const long row = SelectedRow();
     if (!m_list || row >= m_list->GetItemCount())
         return;
+    const int32_t id = m_lists[row].id;
+    ListRecord stored;
+    if (!stored.LoadList(id))
+    {
+        RefreshList();
+        return;
+    }
 
     CNoteDlg noteDlg;
-    noteDlg.SetNote(m_lists[row].note);
+    noteDlg.SetNote(stored.note);
     if (noteDlg.ShowModal() != wxID_OK)
         return;
-    m_lists[row].note = noteDlg.GetNote();
+    // Only the note changes: the rest of the record is as stored now.
     ObjectStore::UndoStep step(u"List Note");
-    m_lists[row].SaveList();
+    if (ListStore::SetListNote(id, noteDlg.GetNote()))
+        m_lists[row].note = noteDlg.GetNote();
 }
 
 void CTallyardView::OnMoveUp(wxCommandEvent&)
@@ -197,13 +211,14 @@ void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
 {
     const std::vector<size_t> changed =
         ExchangeChecklists(m_lists, static_cast<size_t>(upper), static_cast<size_t>(selectedRow));
+    // Only the positions change; each record is read afresh for it.
+    std::vector<std::pair<int32_t, int16_t>> positions;
+    for (size_t row : changed)
+        positions.emplace_back(m_lists[row].id, m_lists[row].position);
     bool stored = false;
     {
         ObjectStore::UndoStep step(newRow < selectedRow ? u"Move Up" : u"Move Down");
-        ListStore::Transaction transaction;
-        for (size_t row : changed)
-            m_lists[row].SaveList();
-        stored = transaction.Commit();
+        stored = ListStore::SetListPositions(positions);
     }
     if (!stored)
     {

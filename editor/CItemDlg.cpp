@@ -106,7 +106,8 @@ void CItemDlg::OnOK(wxCommandEvent&)
     {
         m_item.id = 0; // SaveItem gives it a fresh id
         m_item.checked = 0;
-        m_item.position = m_position;
+        // After every stored item, so it goes last also after deletions.
+        m_item.position = ListStore::NextItemPosition(m_listId);
     }
     m_item.priority = static_cast<int16_t>(m_prioritySel + 1);
 
@@ -137,9 +138,7 @@ bool CItemDlg::SaveNewItemCounted()
         if (list.LoadList(m_item.listId))
         {
             m_item.SaveItem();
-            ++list.itemCount;
-            ++list.uncheckedCount;
-            list.SaveList();
+            ListStore::AdjustListCounts(m_item.listId, 1, 1);
             m_countedNewItem = transaction.Commit();
             if (!m_countedNewItem)
                 m_item.id = 0;
@@ -155,27 +154,12 @@ void CItemDlg::OnDeleteCurrentItem(wxCommandEvent&)
 {
     if (ShowMessage("Delete current item?", "Delete Item", wxYES_NO, this) != wxID_YES)
         return;
-    const bool wasUnchecked = m_item.checked == 0;
-
-    bool done = false;
-    {
-        // Item and counts go together: if the item is already gone, the
-        // counts are not lowered a second time.
-        ListStore::Transaction transaction;
-        ListRecord list;
-        if (list.LoadList(m_item.listId))
-        {
-            m_item.DeleteItem();
-            --list.itemCount;
-            if (wasUnchecked)
-                --list.uncheckedCount;
-            list.SaveList();
-            m_deletedItem = transaction.Commit();
-            done = true;
-        }
-    }
+    // Item and counts go together, the counts lowered as the stored item's
+    // state says; if the item is already gone they are not lowered again.
+    m_deletedItem = ListStore::DeleteItemCounted(m_item.id);
     // The checklist cannot be read: its counts are left alone.
-    if (!done)
+    ListRecord list;
+    if (!m_deletedItem && !list.LoadList(m_item.listId))
         m_deletedItem = m_item.DeleteItem();
 
     // Closing would look like success while the item is still stored.

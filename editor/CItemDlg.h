@@ -14,7 +14,8 @@ class CTitleBar;
 
 /// Enters a new item of a checklist or changes an existing one, and stores
 /// it on OK. For an item it could load it also offers the delete command,
-/// which deletes the item and lowers the checklist's counts itself.
+/// which deletes the item and lowers the checklist's counts itself. A new
+/// item goes after the highest position stored in its checklist.
 ///
 /// Counting: a dialog opened for a new item (no SetItemId) leaves the
 /// checklist's counts to the caller, which raises them after wxID_OK. A
@@ -35,8 +36,6 @@ public:
 
     void SetListId(int32_t id) { m_listId = id; }
     void SetItemId(int32_t id) { m_itemId = id; }
-    /// The position a new item receives (the checklist's itemCount).
-    void SetPosition(int position) { m_position = static_cast<int16_t>(position); }
 
     /// True when OK stored a new item in place of an item that could not be
     /// loaded and the dialog raised the checklist's counts for it.
@@ -46,7 +45,6 @@ public:
 
     int32_t m_listId = 0;
     int32_t m_itemId = 0;
-    int16_t m_position = 0;
     ItemRecord m_item;
     CSipEdit* m_nameEdit = nullptr;
     CSipEdit* m_detailsEdit = nullptr;

@@ -3,6 +3,7 @@
 
 #include "app/SettingsKey.h"
 #include "controls/GestureListCtrl.h"
+#include "controls/ListPlace.h"
 #include "controls/MessageBox.h"
 #include "controls/TitleBar.h"
 #include "controls/WxString.h"
@@ -396,11 +397,19 @@ void CListDlg::FillList()
 {
     if (!m_list)
         return;
+    // Ticking down a long list keeps its place: the same first visible row
+    // and the same item selected.
+    const ListPlace place(*m_list, [this](long row) {
+        return static_cast<size_t>(row) < m_record.items.size() ? m_record.items[row].id : 0;
+    });
     DisableItemButtons();
     wxWindowUpdateLocker noRedraw(m_list);
     m_list->DeleteAllItems();
     m_boxes.clear();
 
+    // The record as stored now (another instance may have changed it); a
+    // checklist gone meanwhile keeps what was last read.
+    m_record.LoadList(m_listId);
     m_record.LoadItems(m_filter);
     m_showPriority = ReadShowPriority();
     SetColumnWidths();
@@ -410,6 +419,13 @@ void CListDlg::FillList()
     for (const ItemRecord& item : m_record.items)
         m_boxes.push_back(item.checked != 0);
     m_list->SetItemCount(static_cast<long>(m_record.items.size()));
+    const long selected = place.Restore(*m_list, [this](int32_t id) {
+        const auto it = std::find_if(m_record.items.begin(), m_record.items.end(),
+                                     [id](const ItemRecord& item) { return item.id == id; });
+        return it == m_record.items.end() ? -1L : static_cast<long>(it - m_record.items.begin());
+    });
+    if (selected >= 0)
+        EnableItemButtons(selected);
     m_list->Refresh(true);
 }
 

@@ -119,11 +119,12 @@ void CListDlg::OnRenameList(wxCommandEvent&)
     dlg.SetName(m_record.name);
     if (dlg.ShowModal() == wxID_CANCEL)
         return;
+    ObjectStore::UndoStep step(u"Rename List");
+    if (!ListStore::SetListName(m_listId, dlg.GetName()))
+        return;
     m_record.name = dlg.GetName();
     m_titleBar->SetLabel(ToWx(m_record.name));
     SetTitle(ToWx(m_record.name));
-    ObjectStore::UndoStep step(u"Rename List");
-    m_record.SaveList();
 }
 
 void CListDlg::OnDeleteList(wxCommandEvent&)
@@ -153,9 +154,9 @@ void CListDlg::OnEditNote(wxCommandEvent&)
     dlg.SetNote(m_record.note);
     if (dlg.ShowModal() == wxID_CANCEL)
         return;
-    m_record.note = dlg.GetNote();
     ObjectStore::UndoStep step(u"List Note");
-    m_record.SaveList();
+    if (ListStore::SetListNote(m_listId, dlg.GetNote()))
+        m_record.note = dlg.GetNote();
 }
 
 void CListDlg::OnCopyList(wxCommandEvent&)
@@ -216,12 +217,9 @@ void CListDlg::OnCategoryChosen(wxCommandEvent&)
     else if (sel != wxNOT_FOUND)
     {
         const std::u16string category = FromWx(m_categoryBox->GetString(sel));
-        if (category != m_record.category)
-        {
+        ObjectStore::UndoStep step(u"Change Category");
+        if (category != m_record.category && ListStore::SetListCategory(m_listId, category))
             m_record.category = category;
-            ObjectStore::UndoStep step(u"Change Category");
-            m_record.SaveList();
-        }
     }
     m_inCategoryChoice = false;
 }

@@ -150,24 +150,12 @@ void CListDlg::OnItemChanged(wxListEvent& event)
 }
 
 // The item takes its box's state; item and unchecked count are stored
-// together or not at all.
+// together or not at all, the count moved from the stored one.
 void CListDlg::SaveTick(size_t row)
 {
-    ItemRecord& item = m_record.items[row];
-    const int16_t oldChecked = item.checked;
-    const int16_t oldUnchecked = m_record.uncheckedCount;
-    item.checked = m_boxes[row] ? 1 : 0;
     {
-        ObjectStore::UndoStep step(item.checked ? u"Check Item" : u"Uncheck Item");
-        ListStore::Transaction transaction;
-        item.SaveItem();
-        m_record.uncheckedCount = static_cast<int16_t>(m_record.uncheckedCount + (item.checked ? -1 : 1));
-        m_record.SaveList();
-        if (!transaction.Commit())
-        {
-            item.checked = oldChecked;
-            m_record.uncheckedCount = oldUnchecked;
-        }
+        ObjectStore::UndoStep step(m_boxes[row] ? u"Check Item" : u"Uncheck Item");
+        ListStore::SetItemChecked(m_record.items[row].id, m_boxes[row] != 0);
     }
     FillList();
 }
@@ -185,17 +173,17 @@ long CListDlg::FirstSelectedRow() const
 
 void CListDlg::OnNewItem(wxCommandEvent&)
 {
+    // A checklist whose count is full takes no item the count would miss.
+    if (!ListStore::HasRoomForItems(m_listId, 1))
+        return;
     {
-        // The dialog stores the item, then the counts are stored here.
+        // The dialog stores the item, then the counts are moved here.
         ObjectStore::UndoStep step(u"New Item");
         CItemDlg dlg;
         dlg.SetListId(m_listId);
-        dlg.SetPosition(m_record.itemCount);
         if (dlg.ShowModal() == wxID_CANCEL)
             return;
-        ++m_record.itemCount;
-        ++m_record.uncheckedCount;
-        m_record.SaveList();
+        ListStore::AdjustListCounts(m_listId, 1, 1);
     }
     FillList();
 }
@@ -229,23 +217,11 @@ void CListDlg::OnDeleteItem(wxCommandEvent&)
     if (ShowMessage(question, "Confirm Item Delete", wxYES_NO, this) != wxID_YES)
         return;
 
-    const int16_t oldItems = m_record.itemCount;
-    const int16_t oldUnchecked = m_record.uncheckedCount;
     bool deleted = false;
     {
+        // The counts fall as the stored item's state says.
         ObjectStore::UndoStep step(u"Delete Item");
-        ListStore::Transaction transaction;
-        item.DeleteItem();
-        if (item.checked == 0)
-            --m_record.uncheckedCount;
-        --m_record.itemCount;
-        m_record.SaveList();
-        deleted = transaction.Commit();
-        if (!deleted)
-        {
-            m_record.itemCount = oldItems;
-            m_record.uncheckedCount = oldUnchecked;
-        }
+        deleted = ListStore::DeleteItemCounted(item.id);
     }
     FillList();
     // Still stored: the row is back, and the user is told why.

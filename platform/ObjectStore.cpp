@@ -337,7 +337,7 @@ Transaction::Transaction() : m_connection(detail::Acquire())
 {
     if (m_connection)
     {
-        m_connection->Begin();
+        m_connection->Begin(false);
         m_open = true;
     }
 }
@@ -365,5 +365,10 @@ void Transaction::MarkFailed()
 bool Transaction::Failed() const
 {
     return !m_open || m_connection->txFailed;
+}
+
+bool Transaction::Refused() const
+{
+    return m_open && m_connection->txFileFault;
 }
 }

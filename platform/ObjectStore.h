@@ -142,6 +142,9 @@ public:
     /// Marks the enclosing outermost transaction failed.
     void MarkFailed();
     bool Failed() const;
+    /// True once the change in progress was refused (by the file, or by
+    /// RefuseChange): the write-failure hook reports it when it ends.
+    bool Refused() const;
 
 private:
     std::shared_ptr<detail::Connection> m_connection;
@@ -150,6 +153,11 @@ private:
 
 /// Marks the transaction in progress (if any) failed.
 void MarkTransactionFailed();
+
+/// Refuses the change in progress for `reason`, as if the file had refused
+/// it: it rolls back and the write-failure hook is told once, when the
+/// outermost change ends (at once when no change is in progress).
+void RefuseChange(const std::string& reason);
 
 /// Why the last operation of this thread failed ("" after none).
 std::string LastError();

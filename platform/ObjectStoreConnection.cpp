@@ -251,30 +251,38 @@ bool Connection::Create(const std::u16string& name, uint32_t type, const std::ve
     });
 }
 
-bool Connection::Begin()
+bool Connection::Begin(bool forWrite)
 {
+    const auto refuse = [this](std::string reason) {
+        SetLastError(std::move(reason));
+        txFailed = true;
+        NoteFileFault();
+        return false;
+    };
     if (txDepth++ > 0)
     {
         if (txFailed)
-            SetLastError("An earlier step of this change failed");
-        return !txFailed;
+        {
+            // Keep the first refusal's reason for whoever shows it.
+            SetLastError(txFileFault ? txFileFaultReason : std::string("An earlier step of this change failed"));
+            return false;
+        }
+        if (forWrite && readOnly)
+            return refuse(path + " is read-only");
+        return true;
     }
     txFailed = false;
     txFileFault = false;
     txFileFaultReason.clear();
     if (broken)
-    {
-        SetLastError(path + " is damaged");
-        txFailed = true;
-        NoteFileFault();
-        return false;
-    }
+        return refuse(path + " is damaged");
     if (readOnly)
     {
-        SetLastError(path + " is read-only");
-        txFailed = true;
-        NoteFileFault();
-        return false;
+        // Nothing to write is not a failure: the change fails at its
+        // first write.
+        if (forWrite)
+            return refuse(path + " is read-only");
+        return true;
     }
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
     {
@@ -334,21 +342,49 @@ bool Connection::End(bool commit)
     return ok;
 }
 
+namespace
+{
+// SQLite keeps the write-ahead log's index in memory mapped from the -shm
+// file and writes into it when a read must move its mark in the log. Once
+// the file is made immutable such a write faults (SIGBUS) instead of failing,
+// so a connection whose mode no longer matches the files is replaced between
+// changes, before it reads again: a read-only one maps the index read-only.
+bool ModeStillHolds(const Connection& c, const std::string& dir)
+{
+    return c.txDepth > 0 || c.readOnly == !StoreWritable(dir, c.path);
+}
+
+void Retire(Connection& c)
+{
+    // Closing must not checkpoint: that writes the index too.
+    if (c.db)
+        sqlite3_db_config(c.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+}
+
 std::shared_ptr<Connection> Acquire()
 {
     const std::string dir = Paths::DataDir();
     const std::string path = dir + "/objectstore.db";
     std::lock_guard<std::mutex> lock(s_mutex);
     if (s_current && s_current->path == path && !s_current->broken)
-        return s_current;
+    {
+        if (ModeStillHolds(*s_current, dir))
+            return s_current;
+        Retire(*s_current);
+        s_current.reset();
+        s_open.erase(path);
+    }
     auto it = s_open.find(path);
     if (it != s_open.end())
     {
-        if (auto c = it->second.lock(); c && !c->broken)
+        if (auto c = it->second.lock(); c && !c->broken && ModeStillHolds(*c, dir))
         {
             s_current = c;
             return c;
         }
+        else if (c)
+            Retire(*c);
         s_open.erase(it);
     }
     // Keep a connection that is in the middle of a transaction alive
@@ -396,6 +432,23 @@ void ResetConnection()
     std::lock_guard<std::mutex> lock(detail::s_mutex);
     detail::s_current.reset();
     detail::s_open.clear();
+}
+
+void RefuseChange(const std::string& reason)
+{
+    detail::SetLastError(reason);
+    std::shared_ptr<detail::Connection> c;
+    {
+        std::lock_guard<std::mutex> lock(detail::s_mutex);
+        c = detail::s_current;
+    }
+    if (c && c->txDepth > 0)
+    {
+        c->txFailed = true;
+        c->NoteFileFault();
+        return;
+    }
+    detail::ReportWriteFailure(reason);
 }
 
 void MarkTransactionFailed()

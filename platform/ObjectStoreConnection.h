@@ -83,7 +83,10 @@ struct Connection
     std::shared_ptr<DbInfo> Find(const std::u16string& name, bool reread);
     bool Create(const std::u16string& name, uint32_t type, const std::vector<SortOrder>& sortOrders);
 
-    bool Begin();
+    /// Starts a change, or a step of the one in progress. A change begun
+    /// on a read-only file fails only at its first write (`forWrite`), so
+    /// one that writes nothing succeeds.
+    bool Begin(bool forWrite);
     bool End(bool commit);
     bool InTransaction() const { return txDepth > 0; }
 
@@ -97,6 +100,10 @@ struct Connection
 /// Opens the store file at `path`, making it when missing; null when the
 /// file cannot be used (nothing is then written to it).
 std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string& path);
+
+/// Whether the store file, its folder and its shared-memory index can be
+/// written now (an immutable file cannot, even by root).
+bool StoreWritable(const std::string& dir, const std::string& path);
 
 /// Reads the catalog's text form of a database's sort orders.
 bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts);
@@ -121,7 +128,7 @@ void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook);
 template <typename F>
 bool InTransaction(Connection& c, F&& body)
 {
-    if (!c.Begin())
+    if (!c.Begin(true))
     {
         c.End(false);
         return false;

@@ -184,6 +184,12 @@ bool IntegrityOk(sqlite3* db)
 }
 }
 
+bool StoreWritable(const std::string& dir, const std::string& path)
+{
+    const std::string shm = path + "-shm";
+    return IsWritable(path) && IsWritable(dir) && (::access(shm.c_str(), F_OK) != 0 || IsWritable(shm));
+}
+
 std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string& path)
 {
     struct stat st;
@@ -219,7 +225,7 @@ std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string&
 
     auto c = std::make_shared<Connection>();
     c->path = path;
-    c->readOnly = !IsWritable(path) || !IsWritable(dir);
+    c->readOnly = !StoreWritable(dir, path);
     const int flags = c->readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     int rc = sqlite3_open_v2(path.c_str(), &c->db, flags, nullptr);
     if (rc == SQLITE_OK)

@@ -46,8 +46,11 @@ bool CategoryList::SaveCategories() const
     }
     for (auto it = begin(); ok && it != end(); ++it)
         ok = db.Add({Property::String(CatName, it->name), Property::Int16(CatOrder, it->order)});
-    if (ok && tx.Commit())
-        return true;
-    ShowMessage(ListStore::LastError(), u"Error");
+    // A change the file refused is reported once, with its reason, by the
+    // program's notice (a refused commit at once): no second box here.
+    if (ok)
+        return Result(tx.Commit());
+    if (!tx.Refused())
+        ShowMessage(ListStore::LastError(), u"Error");
     return Result(false);
 }

@@ -93,14 +93,19 @@ bool ListArray::LoadLists(const std::u16string& category)
 
 namespace
 {
-// Rewrites positions 0..n-1 in array order and saves every entry, as one
-// change. False when it could not be saved (nothing is then changed), so a
-// sort that did not land is not reported as done.
+// Rewrites positions 0..n-1 in array order as one change, saving the
+// entries whose position moves. False when it could not be saved (nothing
+// is then changed), so a sort that did not land is not reported as done;
+// one with nothing to write is done.
 bool SavePositions(ListArray& lists)
 {
+    if (!FitPositions(lists.size(), "More than 32,768 checklists cannot be numbered in order."))
+        return false;
     ListStore::Transaction tx;
     for (size_t i = 0; i < lists.size(); ++i)
     {
+        if (lists[i].position == int16_t(i))
+            continue;
         lists[i].position = int16_t(i);
         lists[i].SaveList();
     }

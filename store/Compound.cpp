@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+using StoreDetail::FitCount;
 using StoreDetail::Result;
 
 namespace
@@ -14,7 +15,8 @@ bool ChangeAllItems(ListRecord& list, Change change)
 {
     const ListRecord before = list;
     ListStore::Transaction tx;
-    if (list.LoadItems(FilterAll) && change() && list.SaveList() && tx.Commit())
+    // The counts move from the stored ones, not from the caller's copy.
+    if (list.LoadList(list.id) && list.LoadItems(FilterAll) && change() && list.SaveList() && tx.Commit())
         return true;
     list = before;
     return Result(false);
@@ -45,6 +47,9 @@ bool CopyChecklist(int32_t sourceId, ItemFilter filter, const std::u16string& na
     ListRecord result;
     if (!source.LoadList(sourceId) || !source.LoadItems(filter))
         return Result(false);
+    // Refused before anything is written: the counts could not hold it.
+    if (!FitCount(int(source.items.size()), result.itemCount))
+        return false;
     result.name = name;
     result.category = category;
     result.position = position;
@@ -62,9 +67,8 @@ bool CopyChecklist(int32_t sourceId, ItemFilter filter, const std::u16string& na
             ++unchecked;
         result.items.push_back(std::move(added));
     }
-    result.itemCount = int16_t(result.items.size());
-    result.uncheckedCount = int16_t(unchecked);
-    if (!result.SaveList() || !tx.Commit())
+    if (!FitCount(int(result.items.size()), result.itemCount) || !FitCount(unchecked, result.uncheckedCount) ||
+        !result.SaveList() || !tx.Commit())
         return Result(false);
     copy = std::move(result);
     return true;
@@ -83,8 +87,7 @@ bool UncheckAll(ListRecord& list)
                 return false;
             ++changed;
         }
-        list.uncheckedCount = int16_t(list.uncheckedCount + changed);
-        return true;
+        return FitCount(list.uncheckedCount + changed, list.uncheckedCount);
     });
 }
 
@@ -114,8 +117,7 @@ bool InvertChecks(ListRecord& list)
             if (!item.SaveItem())
                 return false;
         }
-        list.uncheckedCount = int16_t(list.itemCount - list.uncheckedCount);
-        return true;
+        return FitCount(list.itemCount - list.uncheckedCount, list.uncheckedCount);
     });
 }
 
@@ -134,8 +136,7 @@ bool PurgeChecked(ListRecord& list)
         list.items.erase(std::remove_if(list.items.begin(), list.items.end(),
                                         [](const ItemRecord& item) { return item.checked != 0; }),
                          list.items.end());
-        list.itemCount = int16_t(list.itemCount - deleted);
-        return true;
+        return FitCount(list.itemCount - deleted, list.itemCount);
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/Random.h"
 
+#include <climits>
 #include <cstdio>
 
 using namespace StoreDetail;
@@ -30,6 +31,27 @@ bool Result(bool ok)
     if (!ok)
         ObjectStore::MarkTransactionFailed();
     return ok;
+}
+
+bool Refuse(const char* reason)
+{
+    ObjectStore::RefuseChange(reason);
+    return false;
+}
+
+bool FitCount(int value, int16_t& out)
+{
+    if (value < INT16_MIN || value > INT16_MAX)
+        return Refuse("A checklist cannot hold more than 32,767 items.");
+    out = int16_t(value);
+    return true;
+}
+
+bool FitPositions(size_t count, const char* what)
+{
+    if (count <= size_t(INT16_MAX) + 1)
+        return true;
+    return Refuse(what);
 }
 
 int32_t NumberOf(const PropertyList& props, uint16_t ident)

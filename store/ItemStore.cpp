@@ -91,12 +91,17 @@ bool ListRecord::LoadItems(ItemFilter filter)
 
 namespace
 {
-// False when the new positions could not be saved (nothing is then changed).
+// False when the new positions could not be saved (nothing is then changed);
+// only the items whose position moves are written.
 bool SaveItemPositions(ItemArray& items)
 {
+    if (!FitPositions(items.size(), "More than 32,768 items cannot be numbered in order."))
+        return false;
     ListStore::Transaction tx;
     for (size_t i = 0; i < items.size(); ++i)
     {
+        if (items[i].position == int16_t(i))
+            continue;
         items[i].position = int16_t(i);
         items[i].SaveItem();
     }

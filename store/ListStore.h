@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ObjectStore
@@ -152,6 +153,34 @@ bool CheckAll(ListRecord& list);
 bool InvertChecks(ListRecord& list);
 /// Deletes the checked items.
 bool PurgeChecked(ListRecord& list);
+
+// Changes of one thing of a stored record: each reads the record afresh by
+// id and changes only that thing, as one change. False, with nothing
+// stored, when the record is not stored or the change does not land.
+
+/// Lets `change` alter checklist `listId` as stored and saves it (not when
+/// `change` returns false). `stored`, when given, takes the saved fields.
+bool ChangeList(int32_t listId, const std::function<bool(ListRecord&)>& change, ListRecord* stored = nullptr);
+bool SetListName(int32_t listId, const std::u16string& name);
+bool SetListNote(int32_t listId, const std::u16string& note);
+bool SetListCategory(int32_t listId, const std::u16string& category);
+/// Moves the stored itemCount and uncheckedCount by these amounts; refused
+/// when a count would not fit its 16 bits.
+bool AdjustListCounts(int32_t listId, int items, int unchecked, ListRecord* stored = nullptr);
+/// Whether the stored counts of the checklist can take `count` more items;
+/// when not, the change is refused with the usual notice.
+bool HasRoomForItems(int32_t listId, int count);
+/// Gives each checklist (by id) its new position.
+bool SetListPositions(const std::vector<std::pair<int32_t, int16_t>>& positions);
+/// Sets the stored item's checked state and moves its checklist's
+/// uncheckedCount with it (not when the item already had that state).
+bool SetItemChecked(int32_t itemId, bool checked);
+/// Deletes the item and lowers its checklist's counts as its stored state
+/// says.
+bool DeleteItemCounted(int32_t itemId);
+/// Where a new item of the checklist goes: after the highest stored
+/// position (0 for an empty checklist).
+int16_t NextItemPosition(int32_t listId);
 
 /// Re-files every checklist whose category is exactly `from` under `to`
 /// ("All" as `from` moves only checklists filed under "All").

@@ -38,6 +38,15 @@ constexpr uint32_t ItemListIdSort = MakePropId(ItemListId, TypeInt32);
 /// Passes `ok` through; a failure marks the transaction in progress failed.
 bool Result(bool ok);
 
+/// Refuses the change in progress for `reason`, as a refusal of the file is
+/// refused and reported. Always false.
+bool Refuse(const char* reason);
+/// Stores `value` in `out` when it fits a 16-bit field; otherwise refuses
+/// the change (nothing is stored wrapped).
+bool FitCount(int value, int16_t& out);
+/// Positions 0 to count - 1 fit a 16-bit field; otherwise refuses.
+bool FitPositions(size_t count, const char* what);
+
 int32_t NumberOf(const ObjectStore::PropertyList& props, uint16_t ident);
 std::u16string TextOf(const ObjectStore::PropertyList& props, uint16_t ident);
 

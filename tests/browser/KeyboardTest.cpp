@@ -73,9 +73,14 @@ TEST_F(BrowserTest, FirstArrowAfterARefreshSelectsTheFirstRow)
     sim.Char(WXK_DOWN);
     EXPECT_TRUE(WaitFor([&] { return m_view->SelectedRow() == 1; }, 2000));
 
-    // A refresh (here a sort) clears the selection but not the list's place.
+    // A sort keeps the selected checklist selected.
     Command(ID_SORT_ALPHA);
+    EXPECT_EQ(1, m_view->SelectedRow());
+    // Choosing a category clears the selection but not the list's focus.
+    CloseUpOn(0);
     ASSERT_EQ(3, m_view->SelectedRow());
+    m_list->SetFocus();
+    Pump(50);
     sim.Char(WXK_DOWN);
     EXPECT_TRUE(WaitFor([&] { return m_view->SelectedRow() == 0; }, 2000));
 }

@@ -82,7 +82,6 @@ TEST_F(ItemDlgTest, NewItemIsStoredUncheckedAtTheGivenPosition)
 {
     CItemDlg dlg(nullptr);
     dlg.SetListId(m_list.id);
-    dlg.SetPosition(2);
     const int rc = RunModal<CItemDlg>(dlg, [](CItemDlg& d) {
         EXPECT_EQ("", TextField(d, IDC_ITEM_NAME)->GetValue());
         EXPECT_EQ("", TextField(d, IDC_DETAILS)->GetValue());
@@ -226,7 +225,6 @@ TEST_F(ItemDlgTest, AnItemThatCannotBeReadIsStoredAsNewAndCounted)
     CItemDlg dlg(nullptr);
     dlg.SetListId(m_list.id);
     dlg.SetItemId(m_unchecked.id);
-    dlg.SetPosition(1);
     const int rc = RunModal<CItemDlg>(dlg, [](CItemDlg& d) {
         EXPECT_EQ("", TextField(d, IDC_ITEM_NAME)->GetValue());
         EXPECT_EQ(nullptr, DeleteBar(d));

@@ -52,12 +52,12 @@ TEST_F(ListDlgTest, NewItemIsCountedUnlessCancelled)
         wxTEST_DIALOG(ClickChild(d, ID_NEW_ITEM), ExpectDialog<CItemDlg>([&](CItemDlg& item) {
                           EXPECT_EQ(list.id, item.m_listId);
                           EXPECT_EQ(0, item.m_itemId);
-                          EXPECT_EQ(5, item.m_position);
                           TextField(item, IDC_ITEM_NAME)->ChangeValue("Butter");
                           return ConfirmNested(item);
                       }));
         EXPECT_EQ(u"Butter", RowNames(d).back());
         ListRecord stored = Stored(list.id);
+        EXPECT_EQ(5, stored.items.back().position);
         EXPECT_EQ(6, stored.itemCount);
         EXPECT_EQ(3, stored.uncheckedCount);
 

@@ -126,7 +126,8 @@ TEST_F(CompoundTest, InvertTreatsAnyNonZeroAsChecked)
     odd.position = 10;
     ASSERT_TRUE(odd.SaveItem());
     ListRecord l = Stored(list.id);
-    l.itemCount = 6;
+    l.itemCount = 6; // the odd item counted as stored
+    ASSERT_TRUE(l.SaveList());
     ASSERT_TRUE(ListStore::InvertChecks(l));
     EXPECT_EQ((std::vector<int16_t>{0, 1, 0, 1, 0, 0}), Checked(list.id));
     EXPECT_EQ(4, Stored(list.id).uncheckedCount);

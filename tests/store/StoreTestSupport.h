@@ -8,9 +8,40 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
+
+/// Makes the store's folder and files immutable (chattr +i) for its life;
+/// Made() is false where that needs root or the file system refuses it.
+class ImmutableStore
+{
+public:
+    ImmutableStore()
+    {
+        const std::string file = ObjectStore::StorePath();
+        const std::string dir = file.substr(0, file.rfind('/'));
+        m_paths = "'" + dir + "'";
+        for (const char* suffix : {"", "-wal", "-shm"})
+            if (::access((file + suffix).c_str(), F_OK) == 0)
+                m_paths += " '" + file + suffix + "'";
+        m_made = geteuid() == 0 && std::system(("chattr +i " + m_paths + " 2>/dev/null").c_str()) == 0;
+    }
+    ~ImmutableStore()
+    {
+        if (m_made)
+            std::system(("chattr -i " + m_paths).c_str());
+    }
+    ImmutableStore(const ImmutableStore&) = delete;
+    ImmutableStore& operator=(const ImmutableStore&) = delete;
+    bool Made() const { return m_made; }
+
+private:
+    std::string m_paths;
+    bool m_made = false;
+};
 
 class StoreTest : public testing::Test
 {

@@ -109,3 +109,94 @@ TEST_F(WriteFailureTest, ReadOnlyStoreTellsWhyForEveryRefusedChange)
     for (const std::u16string& reason : reasons)
         EXPECT_NE(std::u16string::npos, reason.find(u"read-only")) << std::string(reason.begin(), reason.end());
 }
+
+namespace
+{
+std::vector<std::u16string> CategoryNames()
+{
+    CategoryList stored;
+    EXPECT_TRUE(stored.LoadCategories());
+    std::vector<std::u16string> names;
+    for (const CategoryRecord& c : stored)
+        names.push_back(c.name);
+    return names;
+}
+
+CategoryList WithTrips()
+{
+    CategoryList categories;
+    EXPECT_TRUE(categories.LoadCategories());
+    categories.push_back(CategoryRecord{u"Trips", 2});
+    return categories;
+}
+}
+
+TEST_F(WriteFailureTest, RefusedSaveCategoriesOnItsOwnIsOneNoticeAndChangesNothing)
+{
+    // No change around it, as when a category is added.
+    FaultVfs::Arm(FaultVfs::Op::Write, 1, true);
+    EXPECT_FALSE(WithTrips().SaveCategories());
+    FaultVfs::Disarm();
+
+    EXPECT_TRUE(messages.empty()) << std::string(messages[0].first.begin(), messages[0].first.end());
+    ASSERT_EQ(1u, reasons.size());
+    EXPECT_EQ(std::u16string::npos, reasons[0].find(u"earlier step"));
+    EXPECT_EQ((std::vector<std::u16string>{u"Personal", u"Business"}), CategoryNames());
+}
+
+TEST_F(WriteFailureTest, SaveCategoriesOnAReadOnlyStoreNamesTheFileOnce)
+{
+    SaveNewList(u"Groceries", u"Business");
+    ObjectStore::ResetConnection();
+    ImmutableStore immutable;
+    if (!immutable.Made())
+        GTEST_SKIP() << "making the store immutable needs root and chattr";
+
+    EXPECT_FALSE(WithTrips().SaveCategories());
+    // Inside a change whose first step was refused already.
+    {
+        ListStore::Transaction tx;
+        ListStore::MoveCategoryLists(u"Business", u"Unfiled");
+        WithTrips().SaveCategories();
+        EXPECT_FALSE(tx.Commit());
+    }
+    EXPECT_TRUE(messages.empty()) << std::string(messages[0].first.begin(), messages[0].first.end());
+    ASSERT_EQ(2u, reasons.size());
+    for (const std::u16string& reason : reasons)
+        EXPECT_NE(std::u16string::npos, reason.find(u"read-only")) << std::string(reason.begin(), reason.end());
+    EXPECT_EQ((std::vector<std::u16string>{u"Personal", u"Business"}), CategoryNames());
+}
+
+TEST_F(WriteFailureTest, SortingNothingOnAReadOnlyStoreIsNoFailure)
+{
+    ListRecord empty = SaveNewList(u"Empty", u"Unfiled");
+    ObjectStore::ResetConnection();
+    {
+        ImmutableStore immutable;
+        if (!immutable.Made())
+            GTEST_SKIP() << "making the store immutable needs root and chattr";
+
+        ListArray none;
+        ASSERT_TRUE(none.LoadLists(u"Personal"));
+        ASSERT_TRUE(none.empty());
+        EXPECT_TRUE(none.SortListsByName());
+        EXPECT_TRUE(none.SortListsByItemsLeft());
+        // As the main view sorts: loading and sorting as one change.
+        {
+            ListStore::Transaction tx;
+            ListArray all;
+            all.LoadLists(u"");
+            EXPECT_TRUE(all.SortListsByName()); // one checklist, already at 0
+            EXPECT_TRUE(tx.Commit());
+        }
+        EXPECT_TRUE(empty.LoadItemsSorted(1));
+        EXPECT_TRUE(empty.LoadItemsSorted(2));
+        EXPECT_TRUE(reasons.empty());
+
+        // Something to write is still refused, with the file's reason.
+        empty.note = u"a note";
+        EXPECT_FALSE(empty.SaveList());
+    }
+    ASSERT_EQ(1u, reasons.size());
+    EXPECT_NE(std::u16string::npos, reasons[0].find(u"read-only"));
+}

@@ -285,6 +285,67 @@ TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
               Names(Stored(list.id).items));
 }
 
+// The menu a hold opens is still there once the button is let go without
+// moving, whether the hold was the mouse's or a touch's long press; its
+// entry is then chosen from the keyboard.
+TEST_F(ListDlgTest, TapAndHoldMenuStaysOpenAfterTheRelease)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        MenuWatch menus(&d);
+        const auto rowPoint = [&](long row) {
+            wxRect rect;
+            EXPECT_TRUE(d.m_list->GetItemRect(row, rect));
+            return wxPoint(d.m_list->FromDIP(80), rect.y + rect.height / 2);
+        };
+        // Down once per entry: the first press of Down highlights the first.
+        const auto choose = [&](int entry, bool& openAfterRelease) {
+            return [&, entry] {
+                openAfterRelease = menus.IsOpen();
+                wxUIActionSimulator keys;
+                if (!openAfterRelease)
+                    return;
+                for (int i = 0; i < entry; ++i)
+                {
+                    keys.Char(WXK_DOWN);
+                    wxMilliSleep(30);
+                }
+                keys.Char(WXK_RETURN);
+            };
+        };
+
+        // The mouse: Milk is held, released, and moved up by the menu.
+        bool openAfterMouse = false;
+        ASSERT_TRUE(HoldReleaseThen(d.m_list, rowPoint(1), CGestureListCtrl::kHoldMs + 300, 400,
+                                    choose(3, openAfterMouse)));
+        EXPECT_TRUE(openAfterMouse);
+        WaitFor([&] { return RowNames(d).front() == u"Milk"; }, 2000);
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Bread", u"Eggs", u"Tea", u"Jam"}), Names(Stored(list.id).items));
+
+        // A touch: the long press arrives while the finger is down, well
+        // before the mouse's hold time; Eggs then moves down.
+        bool openAfterTouch = false;
+        const wxPoint eggs = rowPoint(2);
+        wxTimer press;
+        press.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            wxLongPressEvent gesture(d.m_list->GetMainWindow()->GetId());
+            gesture.SetPosition(d.m_list->ClientToMain(eggs));
+            gesture.SetEventObject(d.m_list->GetMainWindow());
+            d.m_list->GetMainWindow()->ProcessWindowEvent(gesture);
+        });
+        press.StartOnce(CGestureListCtrl::kHoldMs / 3);
+        ASSERT_TRUE(HoldReleaseThen(d.m_list, eggs, CGestureListCtrl::kHoldMs / 3 + 300, 400,
+                                    choose(4, openAfterTouch)));
+        EXPECT_TRUE(openAfterTouch);
+        EXPECT_EQ(2, menus.Opened());
+        WaitFor([&] { return RowNames(d)[3] == u"Eggs"; }, 2000);
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Bread", u"Tea", u"Eggs", u"Jam"}), Names(Stored(list.id).items));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
 TEST_F(ListDlgTest, KeyboardSpaceTicksDeleteAsksEnterOpensEscapeCancels)
 {
     const ListRecord list = MakeList(u"Groceries", s_fiveItems);

@@ -8,6 +8,7 @@
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/menu.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 namespace
@@ -149,6 +150,108 @@ TEST_F(ListDlgTest, FilterMenuCarriesExactlyOneCheckMark)
                     EXPECT_EQ(f == g, items->IsChecked(filters[g])) << filters[f] << " " << filters[g];
             }
         }
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
+namespace
+{
+const int s_filterIds[] = {ID_SHOW_ALL, ID_SHOW_UNCHECKED, ID_SHOW_CHECKED};
+
+// Opens the Items menu with a click on its button and its Filter submenu
+// from the keyboard, as a user does, and reads the entries the open submenu
+// shows ticked. Then chooses `choose` from it, or closes the menu when 0.
+std::vector<int> OpenFilterMenu(CListDlg& d, int choose = 0)
+{
+    MenuWatch menus(&d);
+    int highlighted = wxID_NONE;
+    const auto onHighlight = [&](wxMenuEvent& event) {
+        highlighted = event.GetMenuId();
+        event.Skip();
+    };
+    d.Bind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    std::vector<int> marks;
+    bool read = false;
+    wxTimer open;
+    wxTimer look;
+    wxTimer step;
+    wxTimer close;
+    open.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!menus.IsOpen())
+            return;
+        open.Stop();
+        // Past "Purge...", the three bulk commands and the separators.
+        wxUIActionSimulator keys;
+        for (int i = 0; i < 5; ++i)
+        {
+            keys.Char(WXK_DOWN);
+            wxMilliSleep(30);
+        }
+        keys.Char(WXK_RIGHT);
+        look.StartOnce(400);
+    });
+    look.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxMenu* items = d.GetBarMenu(ID_MENU_ITEMS);
+        read = true;
+        for (int id : s_filterIds)
+        {
+            if (items->IsChecked(id))
+                marks.push_back(id);
+        }
+        if (choose)
+        {
+            step.Start(150);
+            return;
+        }
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+        close.StartOnce(300);
+    });
+    // Down until the entry to choose is highlighted, then Return.
+    int steps = 0;
+    step.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxUIActionSimulator keys;
+        if (highlighted == choose || ++steps > 6)
+        {
+            step.Stop();
+            keys.Char(WXK_RETURN);
+            close.StartOnce(300);
+            return;
+        }
+        keys.Char(WXK_DOWN);
+    });
+    // Escape closes the submenu or all of it: a second one only if needed,
+    // so that none reaches the editor.
+    close.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (menus.IsOpen())
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    open.Start(300);
+    ClickChild(d, ID_MENU_ITEMS);
+    EXPECT_TRUE(WaitFor([&] { return read && !menus.IsOpen(); }, 5000));
+    // The submenu opened inside the Items menu.
+    EXPECT_EQ(2, menus.Opened());
+    d.Unbind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    Pump(50);
+    return marks;
+}
+}
+
+TEST_F(ListDlgTest, FilterSubmenuShowsTheCurrentFilterEveryTimeItOpens)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d));
+        OpenFilterMenu(d, ID_SHOW_UNCHECKED);
+        EXPECT_EQ(3, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_UNCHECKED}, OpenFilterMenu(d, ID_SHOW_ALL));
+        EXPECT_EQ(5, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d, ID_SHOW_ALL));
+        // Choosing the current filter again leaves it marked.
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d, ID_SHOW_CHECKED));
+        EXPECT_EQ(2, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_CHECKED}, OpenFilterMenu(d));
         TapTitleBar(d, TitleArea::Ok);
     });
 }

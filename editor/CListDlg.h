@@ -73,6 +73,9 @@ private:
     void OnSize(wxSizeEvent& event);
     void LayOut();
     void SetColumnWidths();
+    /// The first column right of the check box each row draws (list client
+    /// coordinates): taps left of it are taps on the box.
+    int CheckBoxRight() const;
     wxString RowText(long row, long column) const;
     bool ReadShowPriority() const;
     void DisableItemButtons();
@@ -84,6 +87,9 @@ private:
 
     // Taps, items and the context menu (CListDlgItems.cpp).
     void OnListLeftDown(wxMouseEvent& event);
+    void OnListLeftDoubleClick(wxMouseEvent& event);
+    /// Ticks or unticks `row` for a tap at `point` left of CheckBoxRight().
+    bool TickOnBoxLane(long row, const wxPoint& point);
     void OnListKeyDown(wxKeyEvent& event);
     void EnableItemButtons(long row);
     void OnItemChanged(wxListEvent& event);

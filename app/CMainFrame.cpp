@@ -1,7 +1,9 @@
 #include "app/CMainFrame.h"
 
 #include "app/CStartupSplash.h"
+#include "app/FramePlacement.h"
 #include "app/CToolStrip.h"
+#include "controls/WithinWindow.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
@@ -16,6 +18,7 @@
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -48,7 +51,13 @@ public:
     wxMenu* GetMenu() const { return m_menu.get(); }
 
 private:
-    void OnMenuButton(wxCommandEvent&) { PopupMenu(m_menu.get()); }
+    // From the bar at the bottom edge the menu opens upward, over the window,
+    // where the button was pressed.
+    void OnMenuButton(wxCommandEvent&)
+    {
+        const int x = std::max(0, std::min(ScreenToClient(wxGetMousePosition()).x, GetClientSize().x));
+        PopupMenuWithin(*this, *m_menu, wxPoint(x, 0), MenuOpens::Up);
+    }
 
     std::unique_ptr<wxMenu> m_menu;
 
@@ -125,6 +134,9 @@ int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
     EVT_MENU(ID_APP_EXIT,                            CMainFrame::OnAppExit)
+    EVT_SIZE(                                        CMainFrame::OnSize)
+    EVT_MOVE(                                        CMainFrame::OnMove)
+    EVT_CLOSE(                                       CMainFrame::OnClose)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -143,10 +155,12 @@ void CMainFrame::SetStartupWaitForTest(int ms)
 
 bool CMainFrame::OnCreate()
 {
+    // Placed first, so the splash shows over the frame where it will be.
+    RestorePlacement(*this, FromDIP(wxSize(kScreenWidth, kScreenHeight)));
+    m_normal = {GetPosition(), GetClientSize(), false};
     CStartupSplash::Show(this);
 
     SetIcons(WindowIcons(this));
-    SetClientSize(FromDIP(wxSize(kScreenWidth, kScreenHeight)));
 
     m_reBar = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                           wxBORDER_SIMPLE | wxCLIP_CHILDREN | wxTAB_TRAVERSAL);
@@ -227,6 +241,32 @@ void CMainFrame::OnAppExit(wxCommandEvent&)
     // The framework's standard exit (Ctrl+Q): close the main window, which
     // ends the program. Nothing needs saving.
     Close();
+}
+
+void CMainFrame::OnSize(wxSizeEvent& event)
+{
+    event.Skip();
+    NotePlacement();
+}
+
+void CMainFrame::OnMove(wxMoveEvent& event)
+{
+    event.Skip();
+    NotePlacement();
+}
+
+void CMainFrame::NotePlacement()
+{
+    // What a restore returns to: the last size and place that were not
+    // maximised, full screen or minimised.
+    if (m_created && IsShown() && !IsMaximized() && !IsFullScreen() && !IsIconized())
+        m_normal = {GetPosition(), GetClientSize(), false};
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event)
+{
+    StorePlacement(*this, m_normal);
+    event.Skip();
 }
 
 void CMainFrame::SetViewWindow(wxWindow* form)

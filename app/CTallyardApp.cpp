@@ -9,6 +9,7 @@
 #include "controls/GestureListCtrl.h"
 #include "controls/Controls.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
@@ -144,5 +145,6 @@ void CTallyardApp::OnAppAbout(wxCommandEvent&)
 
 void CTallyardApp::OnFileOpen(wxCommandEvent& event)
 {
+    const FileChooserFitter fitter;
     m_docManager->OnFileOpen(event);
 }

@@ -5,6 +5,7 @@
 #include "browser/MoveRows.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "dialogs/CListNameDlg.h"
 #include "dialogs/CNoteDlg.h"
@@ -226,7 +227,8 @@ void CTallyardView::OnListContextMenu(wxCommandEvent& event)
     // The chosen entry travels from the list up to the frame and so to this
     // view, like the toolbar's commands.
     m_contextMenu = &menu;
-    m_list->PopupMenu(&menu, point ? *point : wxDefaultPosition);
+    const wxPoint at = point ? *point : m_list->ScreenToClient(wxGetMousePosition());
+    PopupMenuWithin(*m_list, menu, at, MenuOpens::Down);
     m_contextMenu = nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/TitleBar.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "dialogs/ContextHelp.h"
 #include "dialogs/DialogSupport.h"
@@ -13,6 +14,7 @@
 
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -101,6 +103,7 @@ wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
     EVT_LIST_CONTEXTMENU_REQUEST(IDC_ITEMS,             CListDlg::OnListContextMenu)
     EVT_COMBOBOX_CLOSEUP(       IDC_CATEGORY,           CListDlg::OnCategoryChosen)
     EVT_COMBOBOX(               IDC_CATEGORY,           CListDlg::OnCategoryChosen)
+    EVT_CHOICE(                 IDC_CATEGORY,           CListDlg::OnCategoryChosen)
     EVT_MENU(                   ID_SHOW_ALL,            CListDlg::OnShowAll)
     EVT_MENU(                   ID_SHOW_CHECKED,        CListDlg::OnShowChecked)
     EVT_MENU(                   ID_SHOW_UNCHECKED,      CListDlg::OnShowUnchecked)
@@ -189,9 +192,8 @@ void CListDlg::CreateCommandBar()
         button->SetId(b.id); // above the range new windows may take
         sizer->Add(button, wxSizerFlags().Center().Border(wxLEFT | wxRIGHT, FromDIP(4)));
     }
-    m_categoryBox = new wxComboBox(m_commandBar, IDC_CATEGORY, wxString(), wxDefaultPosition,
-                                   wxSize(FromDIP(kCategoryWidth), -1), 0, nullptr,
-                                   wxCB_READONLY | wxCB_DROPDOWN);
+    // A drop-down list: the entries are chosen, never typed.
+    m_categoryBox = new wxChoice(m_commandBar, IDC_CATEGORY, wxDefaultPosition, wxSize(FromDIP(kCategoryWidth), -1));
     // At least the device's 80 pixels; the rest of a wider bar too, since
     // the toolkit's drop-down arrow takes much of that width.
     m_categoryBox->SetMinSize(wxSize(FromDIP(kCategoryWidth), -1));
@@ -292,7 +294,13 @@ void CListDlg::OnMenuButton(wxCommandEvent& event)
     // Shown by the dialog, so the entries' commands and their check marks
     // are the dialog's.
     if (wxMenu* menu = GetBarMenu(event.GetId()))
-        PopupMenu(menu);
+    {
+        // The bar is at the bottom: its menus open upward from its top edge.
+        wxWindow* bar = wxDynamicCast(event.GetEventObject(), wxWindow);
+        const wxPoint pointer = ScreenToClient(wxGetMousePosition());
+        const int top = bar ? ScreenToClient(bar->GetScreenPosition()).y : pointer.y;
+        PopupMenuWithin(*this, *menu, wxPoint(pointer.x, top), MenuOpens::Up);
+    }
 }
 
 void CListDlg::OnSize(wxSizeEvent&)

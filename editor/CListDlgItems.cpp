@@ -3,6 +3,7 @@
 
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "editor/CItemDlg.h"
 #include "resources/ResourceIds.h"
@@ -334,5 +335,5 @@ void CListDlg::OnListContextMenu(wxCommandEvent& event)
     menu.Append(ID_DELETE_ITEM, "Delete...");
     menu.Append(ID_ITEM_MOVE_UP, "Move Up");
     menu.Append(ID_ITEM_MOVE_DOWN, "Move Down");
-    PopupMenu(&menu, ScreenToClient(m_list->ClientToScreen(*point)));
+    PopupMenuWithin(*this, menu, ScreenToClient(m_list->ClientToScreen(*point)), MenuOpens::Down);
 }

@@ -12,6 +12,13 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#ifdef TALLYARD_TEST_WINDOW_MANAGER
+#include "tests/support/WindowManager.h"
+
+#include <cstdio>
+#include <string>
+#endif
+
 namespace
 {
 class GuiTestApp : public wxApp
@@ -85,6 +92,16 @@ wxString AppTitle()
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+#ifdef TALLYARD_TEST_WINDOW_MANAGER
+    // Placement is the window manager's to decide: these tests run on a
+    // display of their own under a real one.
+    std::string error;
+    if (!StartWindowManagerDisplay(1280, 800, error))
+    {
+        std::fprintf(stderr, "no window manager display: %s\n", error.c_str());
+        return 4;
+    }
+#endif
     InstallTempXdg();
     wxApp::SetInstance(new GuiTestApp);
     if (!wxEntryStart(argc, argv))

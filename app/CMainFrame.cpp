@@ -31,6 +31,9 @@ constexpr int kToolCount = sizeof(s_toolIds) / sizeof(s_toolIds[0]);
 constexpr int kToolSize = 16;
 constexpr int kToolBarHeight = 24;
 constexpr int kCategoryWidth = 80;
+// The drop-down grows with the window up to this width, enough for any
+// usual category name beside the toolkit's arrow.
+constexpr int kCategoryWidthMax = 260;
 
 // Each button names its own command when hovered.
 const char* const s_toolTips[kToolCount] = {"New Checklist", "Open Checklist", "Delete Checklist", "List Note",
@@ -183,6 +186,7 @@ bool CMainFrame::OnCreate()
     m_sizer->AddStretchSpacer();
     m_sizer->Add(m_reBar, wxSizerFlags().Expand());
     SetSizer(m_sizer);
+    FitCategorySelector();
     Layout();
 
     static const wxAcceleratorEntry accelerators[] = {
@@ -246,7 +250,26 @@ void CMainFrame::OnAppExit(wxCommandEvent&)
 void CMainFrame::OnSize(wxSizeEvent& event)
 {
     event.Skip();
+    FitCategorySelector();
     NotePlacement();
+}
+
+// The drop-down takes the command bar's width beside the Tools button: the
+// toolkit's arrow alone would leave 80 pixels four letters.
+void CMainFrame::FitCategorySelector()
+{
+    if (!m_commandBar || !m_categoryCombo)
+        return;
+    const int current = m_categoryCombo->GetSize().x;
+    const int others = std::max(0, m_commandBar->GetBestSize().x - current);
+    const int room = GetClientSize().x - others - FromDIP(4);
+    const int width = std::max(FromDIP(kCategoryWidth), std::min(room, FromDIP(kCategoryWidthMax)));
+    if (width == current)
+        return;
+    m_categoryCombo->SetMinSize(wxSize(width, -1));
+    m_categoryCombo->SetSize(wxSize(width, -1));
+    m_commandBar->Realize();
+    m_commandBar->InvalidateBestSize();
 }
 
 void CMainFrame::OnMove(wxMoveEvent& event)

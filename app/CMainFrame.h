@@ -55,6 +55,7 @@ private:
     void OnSize(wxSizeEvent& event);
     void OnMove(wxMoveEvent& event);
     void NotePlacement();
+    void FitCategorySelector();
     void OnClose(wxCloseEvent& event);
 
     wxToolBar* m_commandBar = nullptr;

@@ -127,8 +127,12 @@ void CStartupSplash::Window::CentreOverParent()
         return;
     }
     const wxSize client = parent->GetClientSize();
-    wxRect area(parent->ClientToScreen(wxPoint(0, 0)), client);
-    if (!parent->IsShownOnScreen())
+    wxRect area(wxPoint(), client);
+    if (parent->IsShownOnScreen())
+    {
+        area.SetPosition(parent->ClientToScreen(wxPoint(0, 0)));
+    }
+    else
     {
         // Not yet mapped: the manager's frame as the toolkit expects it,
         // borders at the sides and the bottom, the rest on top.

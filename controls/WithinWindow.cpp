@@ -89,6 +89,13 @@ void OnChooserMapped(GtkWidget* widget, gpointer)
 }
 }
 
+void KeepScrollBarBesideContent(wxWindow& scrolled)
+{
+    GtkWidget* widget = scrolled.GetHandle();
+    if (widget && GTK_IS_SCROLLED_WINDOW(widget))
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
+}
+
 wxWindow* ShownMainWindow()
 {
     wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;

@@ -33,6 +33,10 @@ wxSize MenuSize(wxMenu& menu);
 /// the client area of `win`'s top-level window.
 void PopupMenuWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens);
 
+/// Gives a scrolled window a scroll bar that takes its own room beside the
+/// content instead of one drawn over its right edge.
+void KeepScrollBarBesideContent(wxWindow& scrolled);
+
 /// While it lives, message boxes open no wider than the main window's client
 /// area and over it.
 class MessageBoxFitter

@@ -242,7 +242,7 @@ int CListDlg::ShowModal()
 void CListDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     wxDialog::OnInitDialog(event);
-    MakeFullScreen(*this, IDC_TITLE_BAR);
+    MakeFullScreen(*this, IDC_TITLE_BAR, false); // laid out by LayOut()
 
     // Opened without ShowModal's checks: the same checks, the close deferred
     // until the dialog runs.

@@ -290,8 +290,8 @@ TEST(TitleBar, LongTitleEndsInAnEllipsisBeforeTheFirstDisc)
             return n;
         };
         // Nothing of the title between, around or right of the discs.
-        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(64), r - dlg.FromDIP(56))) << title;
-        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(40), r - dlg.FromDIP(32))) << title;
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(62), r - dlg.FromDIP(57))) << title;
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(38), r - dlg.FromDIP(33))) << title;
         EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(15), r)) << title;
         EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(82), r - dlg.FromDIP(80))) << title;
         EXPECT_GT(textPixelsIn(0, r / 3), 20) << title;

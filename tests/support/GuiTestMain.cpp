@@ -12,7 +12,7 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
-#ifdef TALLYARD_TEST_WINDOW_MANAGER
+#if defined(TALLYARD_TEST_WINDOW_MANAGER) || defined(TALLYARD_TEST_WAYLAND)
 #include "tests/support/WindowManager.h"
 
 #include <cstdio>
@@ -92,7 +92,15 @@ wxString AppTitle()
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-#ifdef TALLYARD_TEST_WINDOW_MANAGER
+#if defined(TALLYARD_TEST_WAYLAND)
+    // A Wayland compositor of the tests' own.
+    std::string error;
+    if (!StartWaylandDisplay(1280, 800, error))
+    {
+        std::fprintf(stderr, "no Wayland compositor: %s\n", error.c_str());
+        return 4;
+    }
+#elif defined(TALLYARD_TEST_WINDOW_MANAGER)
     // Placement is the window manager's to decide: these tests run on a
     // display of their own under a real one.
     std::string error;

@@ -159,6 +159,44 @@ bool StartWindowManagerDisplay(int width, int height, std::string& error)
     return up;
 }
 
+bool StartWaylandDisplay(int width, int height, std::string& error)
+{
+    char runtime[] = "/tmp/tallyard-wayland-XXXXXX";
+    if (!mkdtemp(runtime))
+    {
+        error = "no runtime folder";
+        return false;
+    }
+    setenv("XDG_RUNTIME_DIR", runtime, 1);
+    const std::string socket = "tallyard-test";
+    const pid_t compositor = Spawn({"weston", "--backend=headless-backend.so", "--socket=" + socket,
+                                    "--width=" + std::to_string(width), "--height=" + std::to_string(height),
+                                    "--idle-time=0", "--log=" + std::string(runtime) + "/weston.log"});
+    if (compositor < 0)
+    {
+        error = "cannot start weston";
+        return false;
+    }
+    s_children.push_back(compositor);
+    std::atexit(StopChildren);
+    const std::string path = std::string(runtime) + "/" + socket;
+    bool up = false;
+    for (int i = 0; i < 200 && !(up = access(path.c_str(), F_OK) == 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    if (!up)
+    {
+        error = "weston made no socket";
+        return false;
+    }
+    // The shell client starts after the socket.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+    setenv("GDK_BACKEND", "wayland", 1);
+    unsetenv("DISPLAY");
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    return true;
+}
+
 wxRect ServerClientRect(wxWindow* win)
 {
     Display* dpy = ToolkitDisplay();

@@ -15,6 +15,11 @@ class wxWindow;
 /// the process. False, with the reason in `error`, when either fails.
 bool StartWindowManagerDisplay(int width, int height, std::string& error);
 
+/// Starts weston's headless compositor of `width` x `height` with its desktop
+/// shell on a socket of its own and points WAYLAND_DISPLAY (and the toolkit)
+/// at it. False, with the reason in `error`, when it does not come up.
+bool StartWaylandDisplay(int width, int height, std::string& error);
+
 /// The outer rectangle the manager gives the top-level window of `win`:
 /// its frame with decorations, in root coordinates.
 wxRect ManagedFrameRect(wxWindow* win);

@@ -388,3 +388,34 @@ TEST_F(LayoutTest, OpeningTheDialogsPrintsNoToolkitWarnings)
     EXPECT_EQ(std::string::npos, text.find("for_size")) << text;
     EXPECT_EQ(std::string::npos, text.find("CRITICAL")) << text;
 }
+
+TEST_F(LayoutTest, PhoneSizeMainWindowAndEditorShowEveryControl)
+{
+    AddCategories({u"Personal", u"Business", u"Travel"});
+    const ListRecord groceries = AddChecklist(u"Groceries", u"Personal", 0, 6, 3);
+    AddChecklist(u"Weekend trip packing", u"Travel", 1, 12, 2);
+    AddChecklist(u"Quarterly report", u"Business", 2, 4, 5);
+    AddChecklist(u"Garden", u"Personal", 3, 2);
+    AddChecklist(u"Birthday party", u"Personal", 4, 7, 1);
+    OpenPlaced();
+    ResizeClient(m_frame->FromDIP(wxSize(360, 720)));
+    ExpectListFillsTheRoom("phone");
+    KeepShot(GrabScreen(ServerClientRect(m_frame)), "main-window");
+    CListDlg editor;
+    editor.SetListId(groceries.id);
+    WhileShown<CListDlg>(editor, [&](CListDlg& d) {
+        Pump(200);
+        const wxRect content = ServerClientRect(&d);
+        KeepShot(GrabScreen(content), "editor");
+        // Every control lies inside the screen and none is empty of room.
+        for (wxWindow* child : d.GetChildren())
+        {
+            if (!child->IsShown() || child->IsTopLevel())
+                continue;
+            const wxRect r = child->GetRect();
+            EXPECT_TRUE(wxRect(d.GetClientSize()).Contains(r)) << Describe(r);
+            EXPECT_GT(r.width, 0);
+            EXPECT_GT(r.height, 0);
+        }
+    });
+}

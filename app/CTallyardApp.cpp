@@ -4,9 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CStartupSplash.h"
 #include "app/CTallyardDoc.h"
-#include "app/TestHooks.h"
 #include "browser/CTallyardView.h"
-#include "controls/GestureListCtrl.h"
 #include "controls/Controls.h"
 #include "controls/MessageBox.h"
 #include "controls/WithinWindow.h"
@@ -16,7 +14,6 @@
 #include "store/ListStore.h"
 
 #include <wx/docview.h>
-#include <wx/utils.h>
 
 const char* const kFrameworkRegistryKey = "Local AppWizard-Generated Applications";
 
@@ -107,34 +104,12 @@ bool CTallyardApp::OnInit()
     }
     frame->Show(true);
     frame->Update();
-    if (wxGetEnv("TALLYARD_EXIT_AFTER_FIRST_PAINT", nullptr))
-        ExitAfterFirstPaint();
-    m_testSnapshots = CTestSnapshots::StartFromEnvironment();
     return true;
 }
 
 int CTallyardApp::OnExit()
 {
-    m_testSnapshots.reset();
     return wxApp::OnExit();
-}
-
-void CTallyardApp::ExitAfterFirstPaint()
-{
-    // For start-up timing: close the program once the list has painted.
-    auto* view = wxDynamicCast(m_docManager->GetAnyUsableView(), CTallyardView);
-    wxWindow* frame = GetTopWindow();
-    if (!view || !view->GetListCtrl() || !frame)
-        return;
-    view->GetListCtrl()->GetMainWindow()->Bind(wxEVT_PAINT, [frame](wxPaintEvent& event) {
-        event.Skip();
-        static bool s_closing = false;
-        if (!s_closing)
-        {
-            s_closing = true;
-            frame->CallAfter([frame] { frame->Close(true); });
-        }
-    });
 }
 
 void CTallyardApp::OnAppAbout(wxCommandEvent&)

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-class CTestSnapshots;
 class wxDocManager;
 class wxDocTemplate;
 
@@ -42,14 +41,9 @@ protected:
     void OnFileOpen(wxCommandEvent& event);
 
 private:
-    void ExitAfterFirstPaint();
-
     std::unique_ptr<wxDocManager> m_docManager;
-    std::unique_ptr<CTestSnapshots> m_testSnapshots; // only for end-to-end tests
 
     wxDECLARE_EVENT_TABLE();
 };
-
-wxDECLARE_APP(CTallyardApp);
 
 #endif

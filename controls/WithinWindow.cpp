@@ -139,11 +139,16 @@ wxSize MenuSize(wxMenu& menu)
     return wxSize(natural.width, natural.height);
 }
 
-void PopupMenuWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens)
+wxPoint MenuPointWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens)
 {
     const wxPoint screen =
         MenuPositionWithin(ClientScreenRect(&win), win.ClientToScreen(at), MenuSize(menu), opens);
-    win.PopupMenu(&menu, win.ScreenToClient(screen));
+    return win.ScreenToClient(screen);
+}
+
+void PopupMenuWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens)
+{
+    win.PopupMenu(&menu, MenuPointWithin(win, menu, at, opens));
 }
 
 int FileChooserFitter::Enter(wxDialog* dialog)

@@ -29,6 +29,10 @@ wxPoint MenuPositionWithin(const wxRect& area, const wxPoint& at, const wxSize& 
 /// The size the menu will have on screen.
 wxSize MenuSize(wxMenu& menu);
 
+/// Where (client coordinates of `win`) `menu` opened at `at` lies within the
+/// client area of `win`'s top-level window.
+wxPoint MenuPointWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens);
+
 /// Pops `menu` up over `win` at `at` (client coordinates of `win`) within
 /// the client area of `win`'s top-level window.
 void PopupMenuWithin(wxWindow& win, wxMenu& menu, const wxPoint& at, MenuOpens opens);

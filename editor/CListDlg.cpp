@@ -9,9 +9,11 @@
 #include "controls/WxString.h"
 #include "dialogs/ContextHelp.h"
 #include "dialogs/DialogSupport.h"
+#include "dialogs/UndoCommands.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
+#include <wx/accel.h>
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -123,6 +125,10 @@ wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
     EVT_MENU(                   ID_PREFERENCES,         CListDlg::OnPreferences)
     EVT_MENU(                   ID_EXPORT_LIST,         CListDlg::OnExportList)
     EVT_MENU(                   ID_IMPORT_LIST,         CListDlg::OnImportList)
+    EVT_MENU(                   ID_EDIT_UNDO,           CListDlg::OnUndo)
+    EVT_MENU(                   ID_EDIT_REDO,           CListDlg::OnRedo)
+    EVT_UPDATE_UI(              ID_EDIT_UNDO,           CListDlg::OnUpdateUndo)
+    EVT_UPDATE_UI(              ID_EDIT_REDO,           CListDlg::OnUpdateRedo)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -157,6 +163,10 @@ CListDlg::CListDlg(wxWindow* parent)
 
     CreateCommandBar();
     SetUpButtons();
+
+    wxAcceleratorEntry keys[UndoCommands::kAcceleratorCount];
+    UndoCommands::Accelerators(keys);
+    SetAcceleratorTable(wxAcceleratorTable(UndoCommands::kAcceleratorCount, keys));
 }
 
 CListDlg::~CListDlg() = default;
@@ -291,10 +301,13 @@ wxMenu* CListDlg::GetBarMenu(int buttonId) const
 
 void CListDlg::OnMenuButton(wxCommandEvent& event)
 {
-    // Shown by the dialog, so the entries' commands and their check marks
-    // are the dialog's.
+    // Shown by the dialog, so the entries' commands are the dialog's. The
+    // toolkit asks for the states of the popup's own entries only and flips
+    // a check mark when its entry is chosen: the marks of the submenus too
+    // are set from the update handlers here, each time.
     if (wxMenu* menu = GetBarMenu(event.GetId()))
     {
+        menu->UpdateUI(GetEventHandler());
         // The bar is at the bottom: its menus open upward from its top edge.
         wxWindow* bar = wxDynamicCast(event.GetEventObject(), wxWindow);
         const wxPoint pointer = ScreenToClient(wxGetMousePosition());

@@ -95,7 +95,8 @@ private:
     void OnDeleteItem(wxCommandEvent& event);
     void OnMoveUp(wxCommandEvent& event);
     void OnMoveDown(wxCommandEvent& event);
-    bool ExchangeRows(size_t upper);
+    /// `step` names the undo step.
+    bool ExchangeRows(size_t upper, const char16_t* step);
     void RewriteRow(long row);
     void OnListContextMenu(wxCommandEvent& event);
 
@@ -119,6 +120,15 @@ private:
     void OnCopyList(wxCommandEvent& event);
     void OnCategoryChosen(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);
+
+    // Undo and redo of the latest step (CListDlgCommands.cpp).
+    void OnUndo(wxCommandEvent& event);
+    void OnRedo(wxCommandEvent& event);
+    void OnUpdateUndo(wxUpdateUIEvent& event);
+    void OnUpdateRedo(wxUpdateUIEvent& event);
+    /// After an undo or redo: the checklist as stored now, or the editor
+    /// closes when the checklist is gone.
+    void ShowStoredList();
 
     std::vector<unsigned char> m_boxes; // per row: the check box shown
     bool m_showPriority = false;        // as read by the last fill

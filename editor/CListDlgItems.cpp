@@ -1,11 +1,13 @@
 // The checklist editor: taps on rows, the item commands and the context menu.
 #include "editor/CListDlg.h"
 
+#include "controls/ContextMenu.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "editor/CItemDlg.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/bmpbuttn.h>
@@ -136,6 +138,7 @@ void CListDlg::SaveTick(size_t row)
     const int16_t oldUnchecked = m_record.uncheckedCount;
     item.checked = m_boxes[row] ? 1 : 0;
     {
+        ObjectStore::UndoStep step(item.checked ? u"Check Item" : u"Uncheck Item");
         ListStore::Transaction transaction;
         item.SaveItem();
         m_record.uncheckedCount = static_cast<int16_t>(m_record.uncheckedCount + (item.checked ? -1 : 1));
@@ -162,14 +165,18 @@ long CListDlg::FirstSelectedRow() const
 
 void CListDlg::OnNewItem(wxCommandEvent&)
 {
-    CItemDlg dlg;
-    dlg.SetListId(m_listId);
-    dlg.SetPosition(m_record.itemCount);
-    if (dlg.ShowModal() == wxID_CANCEL)
-        return;
-    ++m_record.itemCount;
-    ++m_record.uncheckedCount;
-    m_record.SaveList();
+    {
+        // The dialog stores the item, then the counts are stored here.
+        ObjectStore::UndoStep step(u"New Item");
+        CItemDlg dlg;
+        dlg.SetListId(m_listId);
+        dlg.SetPosition(m_record.itemCount);
+        if (dlg.ShowModal() == wxID_CANCEL)
+            return;
+        ++m_record.itemCount;
+        ++m_record.uncheckedCount;
+        m_record.SaveList();
+    }
     FillList();
 }
 
@@ -178,10 +185,15 @@ void CListDlg::OnEditItem(wxCommandEvent&)
     const long row = FirstSelectedRow();
     if (row < 0 || static_cast<size_t>(row) >= m_record.items.size())
         return;
-    CItemDlg dlg;
-    dlg.SetListId(m_listId);
-    dlg.SetItemId(m_record.items[row].id);
-    dlg.ShowModal();
+    {
+        ObjectStore::UndoStep step(u"Edit Item");
+        CItemDlg dlg;
+        dlg.SetListId(m_listId);
+        dlg.SetItemId(m_record.items[row].id);
+        dlg.ShowModal();
+        if (dlg.DeletedItem())
+            ObjectStore::UndoStep::Rename(u"Delete Item");
+    }
     // The item dialog may have deleted the item and stored lower counts.
     m_record.LoadList(m_listId);
     FillList();
@@ -201,6 +213,7 @@ void CListDlg::OnDeleteItem(wxCommandEvent&)
     const int16_t oldUnchecked = m_record.uncheckedCount;
     bool deleted = false;
     {
+        ObjectStore::UndoStep step(u"Delete Item");
         ListStore::Transaction transaction;
         item.DeleteItem();
         if (item.checked == 0)
@@ -226,7 +239,7 @@ void CListDlg::OnMoveUp(wxCommandEvent&)
     if (m_list->GetItemCount() < 2)
         return;
     const long i = FirstSelectedRow();
-    if (i <= 0 || !ExchangeRows(static_cast<size_t>(i - 1)))
+    if (i <= 0 || !ExchangeRows(static_cast<size_t>(i - 1), u"Move Up"))
         return;
     const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
     m_list->SetFocus();
@@ -244,7 +257,7 @@ void CListDlg::OnMoveDown(wxCommandEvent&)
     if (count < 2)
         return;
     const long i = FirstSelectedRow();
-    if (i < 0 || i >= count - 1 || !ExchangeRows(static_cast<size_t>(i)))
+    if (i < 0 || i >= count - 1 || !ExchangeRows(static_cast<size_t>(i), u"Move Down"))
         return;
     const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
     m_list->SetFocus();
@@ -259,7 +272,7 @@ void CListDlg::OnMoveDown(wxCommandEvent&)
 // Exchanges rows `upper` and `upper` + 1 in the store and on screen. The
 // whole checklist is read, because items hidden by the filter and items
 // with equal positions take part in the order the next load shows.
-bool CListDlg::ExchangeRows(size_t upper)
+bool CListDlg::ExchangeRows(size_t upper, const char16_t* step)
 {
     const size_t lower = upper + 1;
     if (lower >= m_record.items.size())
@@ -288,6 +301,7 @@ bool CListDlg::ExchangeRows(size_t upper)
     std::unordered_map<int32_t, int16_t> moved;
     bool stored = false;
     {
+        ObjectStore::UndoStep undoStep(step);
         ListStore::Transaction transaction;
         for (size_t k = 0; k < all.items.size(); ++k)
         {
@@ -335,5 +349,6 @@ void CListDlg::OnListContextMenu(wxCommandEvent& event)
     menu.Append(ID_DELETE_ITEM, "Delete...");
     menu.Append(ID_ITEM_MOVE_UP, "Move Up");
     menu.Append(ID_ITEM_MOVE_DOWN, "Move Down");
-    PopupMenuWithin(*this, menu, ScreenToClient(m_list->ClientToScreen(*point)), MenuOpens::Down);
+    const wxPoint at = ScreenToClient(m_list->ClientToScreen(*point));
+    ShowContextMenu(*this, menu, MenuPointWithin(*this, menu, at, MenuOpens::Down));
 }

@@ -2,10 +2,9 @@
 #define TALLYARD_PLATFORM_SIPPANEL_H
 
 // The soft input panel. A desktop has none: the panel's state lives in the
-// process, has no visible effect, and every call is recorded for tests.
+// process and has no visible effect.
 
 #include <cstdint>
-#include <vector>
 
 constexpr unsigned SPI_SETSIPINFO = 224;
 constexpr unsigned SPI_GETSIPINFO = 225;
@@ -58,15 +57,23 @@ struct Call
     bool succeeded = true;
 };
 
+/// Sees every call to the panel; the program installs none.
+class Observer
+{
+public:
+    virtual ~Observer() = default;
+    /// Asked before a well-formed query is answered: true makes it fail.
+    virtual bool RefusesQuery() = 0;
+    /// Told of each call once it is done, failed ones included.
+    virtual void Called(const Call& call) = 0;
+};
+
+/// Installs `observer` (null: none) and returns the one it replaces.
+Observer* SetObserver(Observer* observer);
+
 bool IsRaised();
 /// The flag word the next query returns.
 uint32_t Flags();
-/// Every call since the last Reset, failed ones included, in order.
-const std::vector<Call>& Calls();
-/// Lowers the panel, clears the flags and the call log.
-void Reset();
-/// Makes the next `count` SPI_GETSIPINFO queries fail.
-void FailQueries(int count);
 }
 
 #endif

@@ -1,4 +1,5 @@
 #include "store/ListStore.h"
+#include "store/IcalStore.h"
 #include "store/StoreDetail.h"
 
 #include <algorithm>
@@ -49,11 +50,13 @@ bool ListRecord::DeleteListById(int32_t listId)
 {
     if (listId == 0)
         return Result(false);
+    // The record and its UID row go together.
+    ObjectStore::Transaction tx;
     ObjectStore::Database db;
     if (!db.Open(ChecklistsDb, ListIdSort) || !db.SeekValue(Property::Int32(ListId, listId)))
         return Result(false);
     const ObjectStore::ObjectId oid = db.CurrentObjectId();
-    return Result(oid != 0 && db.Delete(oid));
+    return Result(oid != 0 && db.Delete(oid) && IcalStore::Remove(IcalStore::Kind::Checklist, listId) && tx.Commit());
 }
 
 bool ListRecord::DeleteList()

@@ -1,4 +1,5 @@
 #include "store/ListStore.h"
+#include "store/IcalStore.h"
 #include "store/StoreDetail.h"
 
 #include <algorithm>
@@ -49,11 +50,12 @@ bool ItemRecord::SaveItem()
 
 bool ItemRecord::DeleteItemById(int32_t itemId)
 {
+    ObjectStore::Transaction tx;
     ObjectStore::Database db;
     if (!db.Open(ItemsDb, ItemIdSort) || !db.SeekValue(Property::Int32(ItemId, itemId)))
         return Result(false);
     const ObjectStore::ObjectId oid = db.CurrentObjectId();
-    return Result(oid != 0 && db.Delete(oid));
+    return Result(oid != 0 && db.Delete(oid) && IcalStore::Remove(IcalStore::Kind::Item, itemId) && tx.Commit());
 }
 
 bool ItemRecord::DeleteItem()

@@ -1,8 +1,8 @@
 #include "tests/controls/XrcString.h"
 #include "tests/support/GuiTest.h"
+#include "tests/support/SipPanelLog.h"
 
 #include "controls/SipEdit.h"
-#include "platform/SipPanel.h"
 
 #include <wx/dialog.h>
 #include <wx/uiaction.h>

@@ -116,9 +116,7 @@ class FirstUse : public testing::Test
 protected:
     void SetUp() override
     {
-        const char* build = std::getenv("TALLYARD_BUILD_DIR");
-        ASSERT_NE(nullptr, build) << "run through ctest, which names the build folder";
-        m_program = std::make_unique<Program>(std::string(build) + "/app/tallyard", TempXdgListener::Root());
+        m_program = std::make_unique<Program>(TempXdgListener::Root());
         ASSERT_TRUE(m_x.IsOpen()) << "no X display";
         // The input simulator reads the display's scale from a realized top
         // window of this process: a speck far from the program's windows,

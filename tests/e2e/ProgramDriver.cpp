@@ -157,6 +157,16 @@ ShownScreen ShownScreen::Parse(const std::string& text)
     return screen;
 }
 
+std::string Program::TestBuild()
+{
+    return TALLYARD_TEST_PROGRAM;
+}
+
+Program::Program(std::string folder)
+    : Program(TestBuild(), std::move(folder))
+{
+}
+
 Program::Program(std::string executable, std::string folder)
     : m_executable(std::move(executable)),
       m_snapshotPath(folder + "/screen.txt"),

@@ -3,8 +3,9 @@
 
 // Driving the built program from outside, as a user does: it runs in its own
 // process on the same display, real mouse and key events reach it through
-// the X server, and its windows are found in the picture it keeps of them
-// when TALLYARD_TEST_SNAPSHOT names a file (app/TestHooks.h).
+// the X server, and its windows are found in the picture its test build
+// keeps of them when TALLYARD_TEST_SNAPSHOT names a file
+// (tests/support/TestHooks.h).
 
 #include <wx/gdicmn.h>
 
@@ -74,7 +75,12 @@ struct ShownScreen
 class Program
 {
 public:
+    /// The program's test build (tests/support/TestProgramMain.cpp), the one
+    /// that keeps the picture.
+    static std::string TestBuild();
+
     /// `folder` receives the picture file and the program's output.
+    explicit Program(std::string folder);
     Program(std::string executable, std::string folder);
     ~Program();
     Program(const Program&) = delete;

@@ -1,4 +1,4 @@
-#include "platform/SipPanel.h"
+#include "tests/support/SipPanelLog.h"
 
 #include <gtest/gtest.h>
 
@@ -126,4 +126,23 @@ TEST_F(SipPanelTest, CallsAreLoggedInOrderAndResetClearsEverything)
     bool ok = false;
     Query(&ok);
     EXPECT_TRUE(ok) << "reset forgets pending failures";
+}
+
+TEST_F(SipPanelTest, WithoutAnObserverNothingIsKeptAndNoQueryIsRefused)
+{
+    // As in the program, which installs no observer.
+    SipPanel::FailQueries(1);
+    SipPanel::Observer* recorder = SipPanel::SetObserver(nullptr);
+    ASSERT_NE(nullptr, recorder) << "tests record from the start";
+    bool ok = false;
+    Query(&ok);
+    EXPECT_TRUE(ok) << "only an observer refuses queries";
+    ASSERT_TRUE(SHSipPreference(&m_window, SIP_UP));
+    EXPECT_TRUE(SipPanel::IsRaised()) << "the panel works without an observer";
+    EXPECT_EQ(nullptr, SipPanel::SetObserver(recorder));
+    EXPECT_TRUE(SipPanel::Calls().empty());
+
+    Query(&ok);
+    EXPECT_FALSE(ok) << "the pending failure waited for the observer's return";
+    EXPECT_EQ(1u, SipPanel::Calls().size());
 }

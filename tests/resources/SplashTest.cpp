@@ -1,9 +1,9 @@
 // The start-up picture window.
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/GuiTest.h"
+#include "tests/support/SipPanelLog.h"
 
 #include "app/CStartupSplash.h"
-#include "platform/SipPanel.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 

@@ -1,4 +1,4 @@
-#include "app/TestHooks.h"
+#include "tests/support/TestHooks.h"
 
 #include "app/CMainFrame.h"
 #include "app/CStartupSplash.h"

@@ -1,5 +1,5 @@
-#ifndef TALLYARD_APP_TESTHOOKS_H
-#define TALLYARD_APP_TESTHOOKS_H
+#ifndef TALLYARD_TESTS_SUPPORT_TESTHOOKS_H
+#define TALLYARD_TESTS_SUPPORT_TESTHOOKS_H
 
 #include <wx/timer.h>
 
@@ -27,7 +27,7 @@ class CTestSnapshots : public wxTimer
 {
 public:
     /// Started when the environment names the file in TALLYARD_TEST_SNAPSHOT;
-    /// null otherwise, which is every normal run.
+    /// null otherwise.
     static std::unique_ptr<CTestSnapshots> StartFromEnvironment();
 
     explicit CTestSnapshots(const std::string& path);

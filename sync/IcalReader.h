@@ -1,0 +1,57 @@
+#ifndef TALLYARD_SYNC_ICALREADER_H
+#define TALLYARD_SYNC_ICALREADER_H
+
+// Reads iCalendar text through libical, keeping for every VTODO the line it
+// starts on and its raw content lines, so that what Tallyard does not map
+// can be kept exactly and refusals can say where.
+
+#include <libical/ical.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ical
+{
+struct ComponentFree
+{
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
+
+/// One VTODO that is a direct child of a VCALENDAR.
+struct Todo
+{
+    /// Line of its BEGIN:VTODO (1-based, physical lines).
+    int line = 0;
+    /// Parsed by libical; owned by the Calendar's roots.
+    icalcomponent* component = nullptr;
+    /// Its content lines, unfolded and without line ends, in file order,
+    /// nested components (VALARM, ...) included, its own BEGIN/END not.
+    std::vector<std::string> lines;
+    /// Physical line of each entry of `lines`.
+    std::vector<int> lineNumbers;
+};
+
+struct Calendar
+{
+    std::vector<ComponentPtr> roots;
+    std::vector<Todo> todos;
+    /// X-WR-CALNAME and PRODID of the first VCALENDAR ("" when absent).
+    std::string name;
+    std::string prodid;
+};
+
+/// Parses `text`. False, with "line N: why" in `error`, for text that is not
+/// iCalendar, is truncated, is not UTF-8, holds NUL bytes, has unbalanced
+/// BEGIN/END, or has a line libical cannot read among the properties that
+/// Tallyard maps (other lines of a VTODO are kept as they are).
+bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error);
+
+/// The property name of a content line, in capitals ("X-FOO" of "x-foo;A=1:v").
+std::string LineName(const std::string& line);
+/// True for the properties that the mapping reads.
+bool IsMappedName(const std::string& name);
+}
+
+#endif

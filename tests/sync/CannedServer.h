@@ -1,0 +1,45 @@
+#ifndef TALLYARD_TESTS_SYNC_CANNEDSERVER_H
+#define TALLYARD_TESTS_SYNC_CANNEDSERVER_H
+
+// A loopback server that answers every request with what the test hands it:
+// a broken, huge or hostile answer, or none at all (it hangs).
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+class CannedServer
+{
+public:
+    /// What to send back for one request (method, path): raw bytes, or
+    /// `hang` to keep the connection open without a word.
+    struct Answer
+    {
+        std::string bytes;
+        bool hang = false;
+        bool close = false; ///< close the connection after the bytes
+    };
+    using Handler = std::function<Answer(const std::string& method, const std::string& path)>;
+
+    explicit CannedServer(Handler handler);
+    ~CannedServer();
+    int Port() const { return m_port; }
+    std::string Url(const std::string& path) const;
+    int Requests() const { return m_requests; }
+
+    /// A complete HTTP answer with this status and body.
+    static std::string Http(int status, const std::string& body,
+                            const std::string& type = "application/xml; charset=utf-8");
+
+private:
+    void Serve();
+    Handler m_handler;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_requests{0};
+    std::thread m_thread;
+};
+
+#endif

@@ -1,0 +1,44 @@
+#ifndef TALLYARD_TESTS_SYNC_RADICALESERVER_H
+#define TALLYARD_TESTS_SYNC_RADICALESERVER_H
+
+// A real CalDAV server for the tests: Radicale under the system's python3 on
+// a free loopback port, with its own temporary storage and a plain htpasswd
+// file. Stopped (and its files removed) on destruction.
+
+#include <string>
+#include <sys/types.h>
+
+class RadicaleServer
+{
+public:
+    RadicaleServer();
+    ~RadicaleServer();
+    RadicaleServer(const RadicaleServer&) = delete;
+    RadicaleServer& operator=(const RadicaleServer&) = delete;
+
+    /// Starts the server and waits until it answers. False when it did not.
+    bool Start();
+    /// Stops it at once (SIGKILL), keeping its storage for a restart.
+    void Kill();
+    bool Running() const { return m_pid > 0; }
+
+    int Port() const { return m_port; }
+    /// http://127.0.0.1:<port>/<user>/<name>/
+    std::string CollectionUrl(const std::string& name = "tasks") const;
+    std::string BaseUrl() const;
+    static const char* User() { return "alice"; }
+    static const char* Password() { return "wonder land"; }
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    std::string m_folder;
+    int m_port = 0;
+    pid_t m_pid = -1;
+};
+
+/// A loopback port nothing listens on right now.
+int FreeLoopbackPort();
+/// Whether something accepts connections on the loopback port.
+bool PortAnswers(int port);
+
+#endif

@@ -58,22 +58,19 @@ TEST_F(MainFrameTest, BarsSitAtTheBottomInOrderBelowTheDeviceSizedView)
     EXPECT_LT(toolBar->GetPosition().y, dialogBar->GetPosition().y);
     EXPECT_EQ(m_frame->FromDIP(24), toolBar->GetSize().y);
 
-    // The view's form fills the room above the bars; its list starts at the
-    // top left and stays inside the screen.
+    // The view's form fills the room above the bars, and its list the form.
     const wxRect form = m_view->GetForm()->GetRect();
     EXPECT_EQ(wxPoint(0, 0), form.GetPosition());
     EXPECT_EQ(bar.y, form.GetBottom() + 1);
     const wxRect list = m_list->GetRect();
-    EXPECT_EQ(wxPoint(0, 0), list.GetPosition());
-    EXPECT_LE(list.GetRight(), form.GetRight());
-    EXPECT_LE(list.GetBottom(), form.GetBottom());
+    EXPECT_EQ(wxRect(wxPoint(0, 0), form.GetSize()), list);
     EXPECT_GE(list.width, m_list->GetColumnWidth(0) + m_list->GetColumnWidth(1));
 
-    // Growing the window leaves the list as it is.
-    const wxSize before = m_list->GetSize();
+    // Growing the window grows the list with it.
     m_frame->SetClientSize(m_frame->FromDIP(wxSize(400, 500)));
     Pump(50);
-    EXPECT_EQ(before, m_list->GetSize());
+    EXPECT_EQ(m_view->GetForm()->GetSize(), m_list->GetSize());
+    EXPECT_EQ(m_frame->GetClientSize().x, m_list->GetSize().x);
 
     // The dialog bar holds one empty right-aligned text.
     auto* text = wxDynamicCast(dialogBar->FindWindow(IDC_DIALOGBAR_TEXT), wxStaticText);

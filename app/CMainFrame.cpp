@@ -132,8 +132,6 @@ wxBitmapBundle ToolImage(const std::vector<wxImage>& strips, int index)
 }
 }
 
-int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
-
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
     EVT_MENU(ID_APP_EXIT,                            CMainFrame::OnAppExit)
@@ -143,20 +141,15 @@ wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-CMainFrame::CMainFrame(wxDocManager* manager)
+CMainFrame::CMainFrame(wxDocManager* manager, int startupWaitMs)
     : wxDocParentFrame(manager, nullptr, wxID_ANY, "Tallyard")
 {
-    m_created = OnCreate();
+    m_created = OnCreate(startupWaitMs);
 }
 
 CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::SetStartupWaitForTest(int ms)
-{
-    s_startupWaitMs = ms;
-}
-
-bool CMainFrame::OnCreate()
+bool CMainFrame::OnCreate(int startupWaitMs)
 {
     // Placed first, so the splash shows over the frame where it will be.
     RestorePlacement(*this, FromDIP(wxSize(kScreenWidth, kScreenHeight)));
@@ -199,7 +192,7 @@ bool CMainFrame::OnCreate()
     SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(accelerators), accelerators));
 
     // The splash stays up meanwhile; no input is handled during the wait.
-    wxMilliSleep(s_startupWaitMs);
+    wxMilliSleep(startupWaitMs);
     CStartupSplash::Enable(false);
     return true;
 }

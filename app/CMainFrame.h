@@ -27,7 +27,9 @@ public:
     /// How long creation keeps the splash on screen.
     static constexpr int kStartupWaitMs = 1500;
 
-    explicit CMainFrame(wxDocManager* manager);
+    /// startupWaitMs: how long creation keeps the splash up, e.g. 0 for a
+    /// frame built where no splash is wanted.
+    explicit CMainFrame(wxDocManager* manager, int startupWaitMs = kStartupWaitMs);
     ~CMainFrame() override;
 
     /// False when a step of the creation failed.
@@ -43,11 +45,8 @@ public:
     /// The Tools menu the command bar opens (menu 128).
     wxMenu* GetToolsMenu() const { return m_toolsMenu; }
 
-    /// Tests that build many frames may shorten the splash wait.
-    static void SetStartupWaitForTest(int ms);
-
 private:
-    bool OnCreate();
+    bool OnCreate(int startupWaitMs);
     bool CreateCommandBar();
     bool CreateToolBar();
     void OnToolsButton(wxCommandEvent& event);
@@ -67,8 +66,6 @@ private:
     wxBoxSizer* m_sizer = nullptr;
     bool m_created = false;
     FramePlacement m_normal;
-
-    static int s_startupWaitMs;
 
     wxDECLARE_EVENT_TABLE();
 };

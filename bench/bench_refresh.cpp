@@ -74,10 +74,9 @@ int main(int argc, char** argv)
     RegisterControlXrcHandlers();
     Resources::Init();
 
-    CMainFrame::SetStartupWaitForTest(0);
     auto manager = std::make_unique<wxDocManager>();
     CTallyardApp::AddDocTemplate(manager.get());
-    auto* frame = new CMainFrame(manager.get());
+    auto* frame = new CMainFrame(manager.get(), 0);
     frame->Show();
     if (!manager->CreateNewDocument())
         return 3;

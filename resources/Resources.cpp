@@ -6,12 +6,12 @@
 #include <wx/filesys.h>
 #include <wx/fs_mem.h>
 #include <wx/image.h>
-#include <wx/mstream.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstring>
 #include <map>
-#include <set>
+#include <memory>
+#include <string>
 
 namespace
 {
@@ -51,23 +51,24 @@ const BitmapEntry* FindBitmap(int id)
     return nullptr;
 }
 
-std::set<int>& MissingForTest()
-{
-    static std::set<int> missing;
-    return missing;
-}
-
 bool EndsWith(const char* s, const char* suffix)
 {
     const std::size_t n = std::strlen(s), m = std::strlen(suffix);
     return n >= m && std::strcmp(s + n - m, suffix) == 0;
 }
 
-wxBitmap PngBitmap(const EmbeddedFile* f)
+// A file registered by Init(); null when there is none of that name.
+std::unique_ptr<wxFSFile> OpenResource(const wxString& file)
 {
-    wxMemoryInputStream in(f->data, f->size);
+    wxFileSystem fs;
+    return std::unique_ptr<wxFSFile>(fs.OpenFile("memory:tallyard/" + file));
+}
+
+wxBitmap PngBitmap(const wxString& file)
+{
+    const std::unique_ptr<wxFSFile> f = OpenResource(file);
     wxImage image;
-    if (f->size == 0 || !image.LoadFile(in, wxBITMAP_TYPE_PNG))
+    if (!f || !f->GetStream() || !image.LoadFile(*f->GetStream(), wxBITMAP_TYPE_PNG))
         return wxBitmap();
     return wxBitmap(image);
 }
@@ -75,31 +76,31 @@ wxBitmap PngBitmap(const EmbeddedFile* f)
 // A PNG may come with a double-size companion "name@2x.png" for dense screens.
 wxBitmapBundle PngBundle(const char* file)
 {
-    const EmbeddedFile* f = EmbeddedResource(file);
-    if (!f)
-        return wxBitmapBundle();
-    wxBitmap normal = PngBitmap(f);
+    wxBitmap normal = PngBitmap(file);
     if (!normal.IsOk())
         return wxBitmapBundle();
     wxString base(file);
     base.RemoveLast(4);
-    if (const EmbeddedFile* f2 = EmbeddedResource((base + "@2x.png").utf8_str()))
-    {
-        wxBitmap large = PngBitmap(f2);
-        if (large.IsOk())
-            return wxBitmapBundle::FromBitmaps(normal, large);
-    }
+    wxBitmap large = PngBitmap(base + "@2x.png");
+    if (large.IsOk())
+        return wxBitmapBundle::FromBitmaps(normal, large);
     return wxBitmapBundle::FromBitmap(normal);
 }
 
 wxBitmapBundle SvgBundle(const char* file, const wxSize& size)
 {
-    const EmbeddedFile* f = EmbeddedResource(file);
-    // The embedded data ends with a NUL, so it can be read as a C string.
-    // The parser accepts any text, so a file that is no SVG counts as missing.
-    if (!f || !std::strstr(reinterpret_cast<const char*>(f->data), "<svg"))
+    const std::unique_ptr<wxFSFile> f = OpenResource(file);
+    wxInputStream* in = f ? f->GetStream() : nullptr;
+    if (!in)
         return wxBitmapBundle();
-    return wxBitmapBundle::FromSVG(reinterpret_cast<const char*>(f->data), size);
+    std::string text;
+    char buffer[4096];
+    while (in->Read(buffer, sizeof buffer).LastRead() > 0)
+        text.append(buffer, in->LastRead());
+    // The parser accepts any text, so a file that is no SVG counts as missing.
+    if (text.find("<svg") == std::string::npos)
+        return wxBitmapBundle();
+    return wxBitmapBundle::FromSVG(text.c_str(), size);
 }
 
 wxAssertHandler_t s_previousAssertHandler = nullptr;
@@ -158,7 +159,7 @@ bool Init()
 wxBitmapBundle Bitmap(int id)
 {
     const BitmapEntry* e = FindBitmap(id);
-    if (!e || MissingForTest().count(id))
+    if (!e)
         return wxBitmapBundle();
     if (EndsWith(e->file, ".png"))
         return PngBundle(e->file);
@@ -169,14 +170,6 @@ wxSize BitmapSize(int id)
 {
     const BitmapEntry* e = FindBitmap(id);
     return e ? wxSize(e->width, e->height) : wxDefaultSize;
-}
-
-void SetMissingForTest(int id, bool missing)
-{
-    if (missing)
-        MissingForTest().insert(id);
-    else
-        MissingForTest().erase(id);
 }
 
 wxBitmapBundle AppIcon()

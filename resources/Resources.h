@@ -12,14 +12,12 @@ namespace Resources
 bool Init();
 
 /// The bitmap with that IDB_ id at its device-pixel size, scaling with the
-/// display; an invalid bundle when it is missing.
+/// display, read from the files Init() registered ("memory:tallyard/...");
+/// an invalid bundle when it is missing.
 wxBitmapBundle Bitmap(int id);
 
 /// The bitmap's size in device pixels.
 wxSize BitmapSize(int id);
-
-/// Makes Bitmap(id) report the bitmap as missing (tests of missing resources).
-void SetMissingForTest(int id, bool missing);
 
 /// The program's icon (scalable), e.g. for About boxes and large views.
 wxBitmapBundle AppIcon();

@@ -155,10 +155,9 @@ TEST_F(MainFrameTest, ToolsMenuOpensFromTheCommandBarAndItsCommandsReachTheView)
 
 TEST_F(MainFrameTest, CreationShowsTheSplashAndWaitsWithItOnScreen)
 {
-    CMainFrame::SetStartupWaitForTest(CMainFrame::kStartupWaitMs);
     CStartupSplash::Enable(true);
     wxStopWatch watch;
-    Open();
+    Open(CMainFrame::kStartupWaitMs);
     const long elapsed = watch.Time();
     EXPECT_GE(elapsed, CMainFrame::kStartupWaitMs);
     EXPECT_NE(nullptr, CStartupSplash::Current());

@@ -5,7 +5,9 @@
 # of a test switch. The TEST-BUILDs must hold them, so the patterns still find
 # what they look for.
 set -u
-symbols='CTestSnapshots|CTestProgramApp|HelpReporter|SipPanel::(Calls|Reset|FailQueries)\('
+symbols='CTestSnapshots|CTestProgramApp|HelpReporter|CHiddenResource|SipPanel::(Calls|Reset|FailQueries)\('
+# Switches that tests once flipped inside the program; no build has them now.
+gone='SetStartupWaitForTest|SetMissingForTest|MissingForTest'
 switches='TALLYARD_|--report'
 status=0
 
@@ -22,6 +24,10 @@ for program in $shipped; do
     found=$(nm -C "$program" | grep -E "$symbols")
     if [ -n "$found" ]; then
         echo "FAIL: test code in $program:"; echo "$found" | head -20; status=1
+    fi
+    found=$(nm -C "$program" | grep -E "$gone")
+    if [ -n "$found" ]; then
+        echo "FAIL: test switches in $program:"; echo "$found"; status=1
     fi
     found=$(strings -a "$program" | grep -E -e "$switches")
     if [ -n "$found" ]; then

@@ -12,22 +12,16 @@
 
 #include "app/CToolStrip.h"
 
-void BrowserTest::SetUp()
-{
-    CMainFrame::SetStartupWaitForTest(0);
-}
-
 void BrowserTest::TearDown()
 {
     Close();
-    CMainFrame::SetStartupWaitForTest(CMainFrame::kStartupWaitMs);
 }
 
-void BrowserTest::Open()
+void BrowserTest::Open(int startupWaitMs)
 {
     m_manager = std::make_unique<wxDocManager>();
     CTallyardApp::AddDocTemplate(m_manager.get());
-    m_frame = new CMainFrame(m_manager.get());
+    m_frame = new CMainFrame(m_manager.get(), startupWaitMs);
     ASSERT_TRUE(m_frame->IsCreated());
     m_frame->Show();
     ASSERT_NE(nullptr, m_manager->CreateNewDocument());

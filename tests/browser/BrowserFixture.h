@@ -18,11 +18,11 @@
 class BrowserTest : public testing::Test
 {
 protected:
-    void SetUp() override;
     void TearDown() override;
 
-    /// Builds frame, document and view; the first showing runs inside.
-    void Open();
+    /// Builds frame, document and view; the first showing runs inside. The
+    /// frame keeps the splash up for startupWaitMs (none by default).
+    void Open(int startupWaitMs = 0);
     void Close();
 
     /// Stores a checklist directly (id given by the store).

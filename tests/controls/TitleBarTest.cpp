@@ -1,5 +1,6 @@
 #include "tests/controls/XrcString.h"
 #include "tests/support/GuiTest.h"
+#include "tests/support/HiddenResource.h"
 
 #include "controls/TitleBar.h"
 #include "resources/ResourceIds.h"
@@ -324,8 +325,9 @@ TEST(TitleBar, WithoutItsPictureStillPaintsAndTapsThenLoadsItLater)
 {
     const wxBitmap saved = CTitleBar::s_titleButtons;
     CTitleBar::s_titleButtons = wxNullBitmap;
-    Resources::SetMissingForTest(IDB_TITLE_BUTTONS, true);
     {
+        CHiddenResource hidden("title_buttons.svg");
+        ASSERT_TRUE(hidden.IsHidden());
         RecordingDlg dlg(true);
         ASSERT_NE(nullptr, dlg.m_bar);
         EXPECT_FALSE(CTitleBar::s_titleButtons.IsOk());
@@ -345,7 +347,6 @@ TEST(TitleBar, WithoutItsPictureStillPaintsAndTapsThenLoadsItLater)
         dlg.m_bar->ProcessWindowEvent(down);
         EXPECT_EQ(std::vector<int>{wxID_CANCEL}, dlg.m_buttons);
     }
-    Resources::SetMissingForTest(IDB_TITLE_BUTTONS, false);
     RecordingDlg later(true);
     EXPECT_TRUE(CTitleBar::s_titleButtons.IsOk());
     if (!CTitleBar::s_titleButtons.IsOk())

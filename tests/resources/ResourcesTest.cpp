@@ -1,5 +1,6 @@
 // Ids, strings and pictures of the embedded resources.
 #include "tests/support/GuiTest.h"
+#include "tests/support/HiddenResource.h"
 
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
@@ -110,13 +111,28 @@ TEST(ResourceBitmaps, EveryBitmapLoadsAtItsSizeAndDoubleSize)
     EXPECT_FALSE(Resources::Bitmap(4242).IsOk());
 }
 
-TEST(ResourceBitmaps, MissingForTestHidesOneBitmapOnly)
+TEST(ResourceBitmaps, AFileGoneFromTheRegisteredOnesMakesThatBitmapAloneMissing)
 {
-    Resources::SetMissingForTest(IDB_SPLASH, true);
-    EXPECT_FALSE(Resources::Bitmap(IDB_SPLASH).IsOk());
-    EXPECT_TRUE(Resources::Bitmap(IDB_NEW).IsOk());
-    Resources::SetMissingForTest(IDB_SPLASH, false);
+    {
+        CHiddenResource hidden("splash.png");
+        ASSERT_TRUE(hidden.IsHidden());
+        EXPECT_FALSE(Resources::Bitmap(IDB_SPLASH).IsOk());
+        EXPECT_TRUE(Resources::Bitmap(IDB_NEW).IsOk());
+        CHiddenResource svg("new.svg");
+        EXPECT_FALSE(Resources::Bitmap(IDB_NEW).IsOk());
+        EXPECT_TRUE(Resources::Bitmap(IDB_EDIT).IsOk());
+    }
     EXPECT_TRUE(Resources::Bitmap(IDB_SPLASH).IsOk());
+    EXPECT_TRUE(Resources::Bitmap(IDB_NEW).IsOk());
+    // Without its double-size companion the splash still loads, at 1x only.
+    {
+        CHiddenResource large("splash@2x.png");
+        ASSERT_TRUE(large.IsHidden());
+        const wxBitmapBundle b = Resources::Bitmap(IDB_SPLASH);
+        ASSERT_TRUE(b.IsOk());
+        EXPECT_EQ(wxSize(240, 270), b.GetDefaultSize());
+    }
+    EXPECT_FALSE(CHiddenResource("nothing.png").IsHidden());
 }
 
 TEST(ResourceBitmaps, ToolbarStripHasSevenImages)

@@ -1,6 +1,7 @@
 // The start-up picture window.
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/GuiTest.h"
+#include "tests/support/HiddenResource.h"
 #include "tests/support/SipPanelLog.h"
 
 #include "app/CStartupSplash.h"
@@ -40,7 +41,6 @@ protected:
             s->Hide();
         WaitForSplashGone(1000);
         CStartupSplash::Enable(false);
-        Resources::SetMissingForTest(IDB_SPLASH, false);
         m_frame->Destroy();
         Pump(50);
     }
@@ -156,14 +156,16 @@ TEST_F(SplashTest, WithoutAFrameItIsCentredOnTheScreen)
 
 TEST_F(SplashTest, MissingPictureMeansNoSplashAndNoMessage)
 {
-    Resources::SetMissingForTest(IDB_SPLASH, true);
-    const int windows = TopLevelCount();
-    CStartupSplash::Show(m_frame);
-    EXPECT_EQ(nullptr, CStartupSplash::Current());
-    Pump(200);
-    EXPECT_EQ(windows, TopLevelCount());
+    {
+        CHiddenResource hidden("splash.png");
+        ASSERT_TRUE(hidden.IsHidden());
+        const int windows = TopLevelCount();
+        CStartupSplash::Show(m_frame);
+        EXPECT_EQ(nullptr, CStartupSplash::Current());
+        Pump(200);
+        EXPECT_EQ(windows, TopLevelCount());
+    }
     // The failed attempt leaves no stale current window behind.
-    Resources::SetMissingForTest(IDB_SPLASH, false);
     CStartupSplash::Show(m_frame);
     EXPECT_NE(nullptr, CStartupSplash::Current());
 }

@@ -132,9 +132,9 @@ private:
     void OnRedo(wxCommandEvent& event);
     void OnUpdateUndo(wxUpdateUIEvent& event);
     void OnUpdateRedo(wxUpdateUIEvent& event);
-    /// After an undo or redo: the checklist as stored now, or the editor
-    /// closes when the checklist is gone.
-    void ShowStoredList();
+    /// Shows the checklist as stored after the step, in the same place; the
+    /// editor closes when the checklist is gone.
+    void UndoOrRedo(bool undo);
 
     std::vector<unsigned char> m_boxes; // per row: the check box shown
     bool m_showPriority = false;        // as read by the last fill

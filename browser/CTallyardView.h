@@ -84,6 +84,9 @@ protected:
     void OnRedo(wxCommandEvent& event);
     void OnUpdateUndo(wxUpdateUIEvent& event);
     void OnUpdateRedo(wxUpdateUIEvent& event);
+    /// Rebuilds after the step, keeping the selected checklist and the first
+    /// visible row.
+    void UndoOrRedo(bool undo);
 
 private:
     CViewHost* FindHost() const;

@@ -157,6 +157,7 @@ CListDlg::CListDlg(wxWindow* parent)
     // A press reaches the list before the list acts on it, so the tap is
     // known before the check box it toggles reports the change.
     m_list->Bind(wxEVT_LEFT_DOWN, &CListDlg::OnListLeftDown, this);
+    m_list->Bind(wxEVT_LEFT_DCLICK, &CListDlg::OnListLeftDoubleClick, this);
     // The list passes its key presses to itself first; Space is taken here
     // before the list turns it into an activation.
     m_list->Bind(wxEVT_KEY_DOWN, &CListDlg::OnListKeyDown, this);
@@ -370,7 +371,7 @@ void CListDlg::SetColumnWidths()
 {
     if (!m_list || m_list->GetColumnCount() < 2)
         return;
-    const int boxLane = kCheckBoxLead + wxRendererNative::Get().GetCheckBoxSize(m_list).x + 2 * kCheckBoxMargin;
+    const int boxLane = CheckBoxRight() + m_list->FromDIP(kCheckBoxMargin);
     const int extra = std::max(0, boxLane - m_list->FromDIP(kDeviceBoxWidth));
     const int room = m_list->GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
     if (m_showPriority)
@@ -384,6 +385,11 @@ void CListDlg::SetColumnWidths()
         m_list->SetColumnWidth(0, std::max(room, m_list->FromDIP(kNameWidth) + extra));
         m_list->SetColumnWidth(1, 0);
     }
+}
+
+int CListDlg::CheckBoxRight() const
+{
+    return m_list->FromDIP(kCheckBoxLead + kCheckBoxMargin) + wxRendererNative::Get().GetCheckBoxSize(m_list).x;
 }
 
 bool CListDlg::ReadShowPriority() const

@@ -2,6 +2,7 @@
 // the checklist, the category box and the preferences.
 #include "editor/CListDlg.h"
 
+#include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/TitleBar.h"
 #include "controls/WxString.h"
@@ -15,6 +16,8 @@
 #include "platform/UndoHistory.h"
 
 #include <wx/combobox.h>
+
+#include <algorithm>
 
 void CListDlg::OnShowAll(wxCommandEvent&)
 {
@@ -235,28 +238,21 @@ void CListDlg::OnPreferences(wxCommandEvent&)
 
 void CListDlg::OnUndo(wxCommandEvent&)
 {
-    if (UndoCommands::Run(true, this))
-        ShowStoredList();
+    UndoOrRedo(true);
 }
 
 void CListDlg::OnRedo(wxCommandEvent&)
 {
-    if (UndoCommands::Run(false, this))
-        ShowStoredList();
+    UndoOrRedo(false);
 }
 
-void CListDlg::OnUpdateUndo(wxUpdateUIEvent& event)
+void CListDlg::UndoOrRedo(bool undo)
 {
-    UndoCommands::Update(true, event);
-}
-
-void CListDlg::OnUpdateRedo(wxUpdateUIEvent& event)
-{
-    UndoCommands::Update(false, event);
-}
-
-void CListDlg::ShowStoredList()
-{
+    const UndoCommands::Place place = UndoCommands::SavePlace(*m_list, [this](long row) {
+        return static_cast<size_t>(row) < m_record.items.size() ? m_record.items[row].id : 0;
+    });
+    if (!UndoCommands::Run(undo, this))
+        return;
     // Undoing the step that made this checklist takes it away.
     if (!m_record.LoadList(m_listId))
     {
@@ -267,4 +263,21 @@ void CListDlg::ShowStoredList()
     SetTitle(ToWx(m_record.name));
     FillList();
     FillCategoryBox();
+    const long row = UndoCommands::RestorePlace(*m_list, place, [this](int32_t id) {
+        const auto it = std::find_if(m_record.items.begin(), m_record.items.end(),
+                                     [id](const ItemRecord& item) { return item.id == id; });
+        return it == m_record.items.end() ? -1L : static_cast<long>(it - m_record.items.begin());
+    });
+    if (row >= 0)
+        EnableItemButtons(row);
+}
+
+void CListDlg::OnUpdateUndo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(true, event);
+}
+
+void CListDlg::OnUpdateRedo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(false, event);
 }

@@ -17,27 +17,48 @@
 #include <unordered_map>
 #include <utility>
 
-namespace
-{
-// A tap this far from the row's left edge or further lies right of the
-// check box, device pixels.
-constexpr int kBoxEdge = 16;
-}
-
-// A press on the list: the tap that the check box change, if any, follows.
+// A press on the list. On the check box's lane it ticks or unticks the row
+// here, the list's own toggle area being narrower than the box it draws;
+// the list then neither toggles nor selects. Elsewhere it is the tap that
+// the list's check box change, if any, follows.
 void CListDlg::OnListLeftDown(wxMouseEvent& event)
 {
-    event.Skip();
     if (m_record.items.empty())
+    {
+        event.Skip();
         return;
+    }
 
     const wxPoint point = m_list->MainToClient(event.GetPosition());
     const long row = m_list->HitTestClient(point);
+    if (TickOnBoxLane(row, point))
+        return;
+    event.Skip();
     EnableItemButtons(row);
     if (row < 0)
         return;
     m_tapPoint = point;
     m_tapPending = true;
+}
+
+// The second tap of a double tap on the check box's lane ticks again; on
+// the rest of the row it opens the item, as the list reports.
+void CListDlg::OnListLeftDoubleClick(wxMouseEvent& event)
+{
+    const wxPoint point = m_list->MainToClient(event.GetPosition());
+    if (!TickOnBoxLane(m_list->HitTestClient(point), point))
+        event.Skip();
+}
+
+bool CListDlg::TickOnBoxLane(long row, const wxPoint& point)
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_boxes.size() || point.x >= CheckBoxRight())
+        return false;
+    m_tapPending = false;
+    m_boxes[row] = m_boxes[row] ? 0 : 1;
+    m_list->SetFocus();
+    SaveTick(static_cast<size_t>(row));
+    return true;
 }
 
 // Edit, Delete, Move Up and Move Down as a tap on `row` (-1: none) leaves them.
@@ -109,7 +130,7 @@ void CListDlg::OnItemChanged(wxListEvent& event)
         return;
     m_tapPending = false;
 
-    if (m_tapPoint.x >= m_list->FromDIP(kBoxEdge))
+    if (m_tapPoint.x >= CheckBoxRight())
     {
         // The tap was right of the check box: show the stored state again.
         if (valid)

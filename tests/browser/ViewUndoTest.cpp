@@ -3,6 +3,7 @@
 #include "tests/browser/BrowserFixture.h"
 
 #include "controls/GestureListCtrl.h"
+#include "controls/WxString.h"
 #include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
@@ -143,5 +144,38 @@ TEST_F(ViewUndoTest, RefusedUndoInTheMainViewSaysSo)
     ListRecord stored;
     ASSERT_TRUE(stored.LoadList(list.id));
     EXPECT_EQ(u"Journey", stored.name);
+}
+}
+
+namespace
+{
+TEST_F(ViewUndoTest, UndoKeepsTheSelectedChecklistAndTheFirstVisibleRow)
+{
+    std::vector<ListRecord> lists;
+    for (int i = 0; i < 40; ++i)
+        lists.push_back(AddChecklist(u"List " + FromWx(wxString::Format("%02d", i)), u"Unfiled", i));
+    Open();
+    m_list->EnsureVisible(39);
+    m_list->EnsureVisible(20);
+    Select(25);
+    Pump(30);
+    const long top = m_list->GetTopItem();
+    ASSERT_GT(top, 0);
+    {
+        ObjectStore::UndoStep step(u"Rename Checklist");
+        ListRecord renamed = lists[25];
+        renamed.name = u"Renamed";
+        ASSERT_TRUE(renamed.SaveList());
+    }
+    m_view->RefreshList();
+    m_list->EnsureVisible(39);
+    m_list->EnsureVisible(top);
+    Select(25);
+    Pump(30);
+
+    CtrlKey('Z');
+    EXPECT_EQ("26. List 25 (0)", Rows()[25]);
+    EXPECT_EQ(25, m_view->SelectedRow());
+    EXPECT_EQ(top, m_list->GetTopItem());
 }
 }

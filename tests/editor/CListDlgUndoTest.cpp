@@ -141,3 +141,33 @@ TEST_F(ListDlgUndoTest, UndoingTheCopyThatOpenedThisEditorClosesIt)
     EXPECT_EQ(4u, Stored(list.id).items.size());
 }
 }
+
+namespace
+{
+TEST_F(ListDlgUndoTest, UndoKeepsTheSelectedItemAndTheFirstVisibleRow)
+{
+    std::vector<ItemSpec> items;
+    for (int i = 0; i < 60; ++i)
+        items.push_back({u"Item " + FromWx(wxString::Format("%02d", i)), int16_t(i % 2)});
+    const ListRecord list = MakeList(u"Long", items);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        Command(d, ID_UNCHECK_ALL);
+        d.m_list->EnsureVisible(59);
+        d.m_list->EnsureVisible(30);
+        const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+        d.m_list->SetItemState(35, both, both);
+        Pump(30);
+        const long top = d.m_list->GetTopItem();
+        ASSERT_GT(top, 0);
+
+        CtrlKey(d, 'Z');
+        EXPECT_EQ(30, Stored(list.id).uncheckedCount);
+        EXPECT_EQ(35, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        EXPECT_EQ(top, d.m_list->GetTopItem());
+        EXPECT_TRUE(Enabled(d, ID_EDIT_ITEM)) << "the buttons follow the kept selection";
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+}

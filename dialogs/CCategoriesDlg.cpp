@@ -77,7 +77,12 @@ void CCategoriesDlg::OnInitDialog(wxInitDialogEvent& event)
     MakeFullScreen(*this, IDC_TITLE_BAR);
     FillListBox();
     if (m_listBox)
+    {
+        // Taking the focus selects the first line in some toolkits; the
+        // user chooses the line that Delete and Rename act on.
         m_listBox->SetFocus();
+        m_listBox->SetSelection(wxNOT_FOUND);
+    }
 }
 
 void CCategoriesDlg::FillListBox()

@@ -102,6 +102,39 @@ protected:
 };
 }
 
+TEST_F(CategoriesDlgTest, OpensWithNoLineChosenSoDeleteAndRenameWaitForTheUser)
+{
+    Run([](CCategoriesDlg& d, wxListBox* box) {
+        EXPECT_EQ((std::vector<std::u16string>{u"Personal", u"Business"}), Lines(box));
+        // The list has the focus once the dialog is up, and still no line.
+        EXPECT_TRUE(WaitFor([&] { return box->HasFocus(); }, 1000));
+        Pump(200);
+        EXPECT_EQ(wxNOT_FOUND, box->GetSelection());
+        {
+            wxTestingModalHook noDialogs;
+            ClickChild(d, IDC_DELETE_CATEGORY);
+            ClickChild(d, IDC_RENAME_CATEGORY);
+            noDialogs.CheckUnmetExpectations();
+        }
+        // Back on the list, it still waits for a choice.
+        box->SetFocus();
+        Pump(200);
+        EXPECT_EQ(wxNOT_FOUND, box->GetSelection());
+
+        // The user's own choice is what Delete acts on.
+        const wxSize size = box->GetClientSize();
+        int y = 0;
+        while (y < size.y && box->HitTest(wxPoint(size.x / 2, y)) != 1)
+            ++y;
+        ASSERT_LT(y, size.y);
+        SpacedClickAt(box, wxPoint(size.x / 2, y + 3));
+        ASSERT_EQ(1, box->GetSelection());
+        wxTEST_DIALOG(ClickChild(d, IDC_DELETE_CATEGORY), ExpectMessage(kDeleteQuestion, "Remove Category", wxID_YES));
+        EXPECT_EQ((std::vector<std::u16string>{u"Personal"}), Lines(box));
+    });
+    EXPECT_EQ((Stored{{u"Personal", 0}}), StoredCategories());
+}
+
 TEST_F(CategoriesDlgTest, NewAppendsNamesAsTypedCaseSensitively)
 {
     Run([](CCategoriesDlg& d, wxListBox* box) {

@@ -31,7 +31,7 @@ constexpr double kFrameMs = 16.0;
 
 // Resizes `frame` and runs the event loop until `rows` has painted at the
 // new size.
-bool ResizeUntilPainted(wxFrame* frame, wxWindow* rows, int& paints, const wxSize& client)
+bool ResizeUntilPainted(wxFrame* frame, wxWindow* /*rows*/, int& paints, const wxSize& client)
 {
     const int before = paints;
     frame->SetClientSize(client);
@@ -75,10 +75,9 @@ int main(int argc, char** argv)
     RegisterControlXrcHandlers();
     Resources::Init();
 
-    CMainFrame::SetStartupWaitForTest(0);
     auto manager = std::make_unique<wxDocManager>();
     CTallyardApp::AddDocTemplate(manager.get());
-    auto* frame = new CMainFrame(manager.get());
+    auto* frame = new CMainFrame(manager.get(), 0);
     frame->Show();
     if (!manager->CreateNewDocument())
         return 3;

@@ -64,6 +64,10 @@ protected:
     void OnListResized(wxSizeEvent& event);
     void FitColumns();
 
+    // ExchangeCommands.cpp: iCalendar files.
+    void OnImport(wxCommandEvent& event);
+    void OnExport(wxCommandEvent& event);
+
     // Commands on checklists (ChecklistCommands.cpp).
     void OnNewChecklist(wxCommandEvent& event);
     void OnOpenChecklist(wxCommandEvent& event);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <atomic>
+#include <chrono>
 
 extern char** environ;
 
@@ -168,6 +169,9 @@ TEST_F(CliTest, WorksWhileAnotherProcessChangesTheStore)
             mine.note = u"note " + IcalText::FromUtf8(std::to_string(n));
             if (mine.SaveList())
                 ++saved;
+            // A person edits between pauses; a writer that never lets go of
+            // the file would starve any other process's change.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
     Outcome o = RunCli({"import", "-"}, text);

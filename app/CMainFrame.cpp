@@ -1,7 +1,9 @@
 #include "app/CMainFrame.h"
 
 #include "app/CStartupSplash.h"
+#include "app/CSyncController.h"
 #include "app/CToolStrip.h"
+#include "dialogs/CSyncSettingsDlg.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
@@ -125,6 +127,8 @@ int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
     EVT_MENU(ID_APP_EXIT,                            CMainFrame::OnAppExit)
+    EVT_MENU(ID_SYNC_NOW,                            CMainFrame::OnSyncNow)
+    EVT_MENU(ID_SYNC_SETTINGS,                       CMainFrame::OnSyncSettings)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -160,6 +164,7 @@ bool CMainFrame::OnCreate()
     if (!m_dialogBar)
         return false;
     SetBarId(m_dialogBar, IDC_DIALOGBAR);
+    m_sync = std::make_unique<CSyncController>(this, m_dialogBar->FindWindow(IDC_DIALOGBAR_TEXT));
 
     bands->Add(m_commandBar, wxSizerFlags().Expand());
     bands->Add(m_toolBar, wxSizerFlags().Expand());
@@ -170,6 +175,7 @@ bool CMainFrame::OnCreate()
     m_sizer->Add(m_reBar, wxSizerFlags().Expand());
     SetSizer(m_sizer);
     Layout();
+    FitDialogBarText();
 
     static const wxAcceleratorEntry accelerators[] = {
         {wxACCEL_CTRL, 'N', ID_FILE_NEW},  {wxACCEL_CTRL, 'O', ID_FILE_OPEN},  {wxACCEL_CTRL, 'S', ID_FILE_SAVE},
@@ -241,4 +247,25 @@ void CMainFrame::SetViewWindow(wxWindow* form)
         m_sizer->AddStretchSpacer();
     m_sizer->Add(m_reBar, wxSizerFlags().Expand());
     Layout();
+    FitDialogBarText();
+}
+
+void CMainFrame::FitDialogBarText()
+{
+    // The line of the last sync spans the bar.
+    wxWindow* text = m_dialogBar ? m_dialogBar->FindWindow(IDC_DIALOGBAR_TEXT) : nullptr;
+    if (text)
+        text->SetSize(m_dialogBar->GetClientSize().x - FromDIP(2), -1);
+}
+
+void CMainFrame::OnSyncNow(wxCommandEvent&)
+{
+    m_sync->SyncNow();
+}
+
+void CMainFrame::OnSyncSettings(wxCommandEvent&)
+{
+    CSyncSettingsDlg dlg(this);
+    if (dlg.ShowModal() == wxID_OK)
+        m_sync->SettingsChanged(dlg.UnkeptPassword());
 }

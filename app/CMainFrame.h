@@ -5,6 +5,9 @@
 
 #include <wx/docview.h>
 
+#include <memory>
+
+class CSyncController;
 class CToolStrip;
 class wxBoxSizer;
 class wxComboBox;
@@ -42,6 +45,9 @@ public:
     /// The Tools menu the command bar opens (menu 128).
     wxMenu* GetToolsMenu() const { return m_toolsMenu; }
 
+    /// The program's syncs (Tools, Sync Now and the automatic ones).
+    CSyncController* GetSyncController() const { return m_sync.get(); }
+
     /// Tests that build many frames may shorten the splash wait.
     static void SetStartupWaitForTest(int ms);
 
@@ -51,6 +57,9 @@ private:
     bool CreateToolBar();
     void OnToolsButton(wxCommandEvent& event);
     void OnAppExit(wxCommandEvent& event);
+    void OnSyncNow(wxCommandEvent& event);
+    void OnSyncSettings(wxCommandEvent& event);
+    void FitDialogBarText();
 
     wxToolBar* m_commandBar = nullptr;
     CToolStrip* m_toolBar = nullptr;
@@ -60,6 +69,7 @@ private:
     wxMenu* m_toolsMenu = nullptr; // owned; shown below the Tools button
     wxBoxSizer* m_sizer = nullptr;
     bool m_created = false;
+    std::unique_ptr<CSyncController> m_sync;
 
     static int s_startupWaitMs;
 

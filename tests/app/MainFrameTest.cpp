@@ -97,9 +97,12 @@ TEST_F(MainFrameTest, CommandBarHoldsToolsAndTheCategoryDropDown)
     EXPECT_EQ(m_frame->FromDIP(80), combo->GetSize().x);
 
     const std::vector<std::pair<int, wxString>> tools{
-        {ID_APP_ABOUT, "About Tallyard..."}, {0, ""}, {ID_PREFERENCES, "Preferences..."}, {wxID_ANY, "Sort"}};
+        {ID_APP_ABOUT, "About Tallyard..."}, {0, ""},
+        {ID_PREFERENCES, "Preferences..."},  {wxID_ANY, "Sort"},
+        {0, ""},                             {ID_SYNC_NOW, "Sync Now"},
+        {ID_SYNC_SETTINGS, "Sync Settings..."}};
     auto entries = MenuEntries(m_frame->GetToolsMenu());
-    ASSERT_EQ(4u, entries.size());
+    ASSERT_EQ(7u, entries.size());
     entries[3].first = wxID_ANY;
     EXPECT_EQ(tools, entries);
     const wxMenu* sort = m_frame->GetToolsMenu()->FindItemByPosition(3)->GetSubMenu();

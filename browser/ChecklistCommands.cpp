@@ -3,6 +3,7 @@
 #include "browser/CTallyardView.h"
 
 #include "browser/MoveRows.h"
+#include "controls/ContextMenu.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/WxString.h"
@@ -226,7 +227,7 @@ void CTallyardView::OnListContextMenu(wxCommandEvent& event)
     // The chosen entry travels from the list up to the frame and so to this
     // view, like the toolbar's commands.
     m_contextMenu = &menu;
-    m_list->PopupMenu(&menu, point ? *point : wxDefaultPosition);
+    ShowContextMenu(*m_list, menu, point ? *point : wxDefaultPosition);
     m_contextMenu = nullptr;
 }
 

@@ -289,10 +289,15 @@ wxMenu* CListDlg::GetBarMenu(int buttonId) const
 
 void CListDlg::OnMenuButton(wxCommandEvent& event)
 {
-    // Shown by the dialog, so the entries' commands and their check marks
-    // are the dialog's.
+    // Shown by the dialog, so the entries' commands are the dialog's. The
+    // toolkit asks for the states of the popup's own entries only and flips
+    // a check mark when its entry is chosen: the marks of the submenus too
+    // are set from the update handlers here, each time.
     if (wxMenu* menu = GetBarMenu(event.GetId()))
+    {
+        menu->UpdateUI(GetEventHandler());
         PopupMenu(menu);
+    }
 }
 
 void CListDlg::OnSize(wxSizeEvent&)

@@ -1,6 +1,7 @@
 // The checklist editor: taps on rows, the item commands and the context menu.
 #include "editor/CListDlg.h"
 
+#include "controls/ContextMenu.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/WxString.h"
@@ -334,5 +335,5 @@ void CListDlg::OnListContextMenu(wxCommandEvent& event)
     menu.Append(ID_DELETE_ITEM, "Delete...");
     menu.Append(ID_ITEM_MOVE_UP, "Move Up");
     menu.Append(ID_ITEM_MOVE_DOWN, "Move Down");
-    PopupMenu(&menu, ScreenToClient(m_list->ClientToScreen(*point)));
+    ShowContextMenu(*this, menu, ScreenToClient(m_list->ClientToScreen(*point)));
 }

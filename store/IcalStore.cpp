@@ -126,6 +126,22 @@ bool Save(const Extra& extra)
     return Result(ok && tx.Commit());
 }
 
+bool AddRows(const std::vector<Extra>& extras)
+{
+    if (extras.empty())
+        return true;
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!OpenRows(db, ObjectStore::NoSortOrder, true))
+        return Result(false);
+    for (const Extra& row : extras)
+    {
+        if (row.uid.empty() || !db.Add(ToProps(row)))
+            return Result(false);
+    }
+    return Result(tx.Commit());
+}
+
 bool Remove(Kind kind, int32_t id)
 {
     ObjectStore::Database db;

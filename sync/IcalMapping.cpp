@@ -199,6 +199,16 @@ std::string WithLines(std::string component, const std::string& lines)
     return component;
 }
 
+// Serialises and frees a property made by libical.
+std::string PropertyText(icalproperty* p)
+{
+    PropertyPtr owned(p);
+    char* text = icalproperty_as_ical_string_r(p);
+    std::string out = text ? text : "";
+    icalmemory_free_buffer(text);
+    return out;
+}
+
 std::string AsText(icalcomponent* c)
 {
     char* text = icalcomponent_as_ical_string_r(c);
@@ -397,15 +407,15 @@ std::string WriteItem(const ItemRecord& item, const IcalStore::Extra& extra, con
         if (priority.empty() && p && PriorityFromIcal(icalproperty_get_priority(p)) == item.priority)
             priority = Fold(line);
     });
+    // Made and kept lines go in the same place, so a re-export is the same.
     if (status.empty())
-        icalcomponent_add_property(c.get(), icalproperty_new_status(checked ? ICAL_STATUS_COMPLETED
-                                                                            : ICAL_STATUS_NEEDSACTION));
+        status = PropertyText(icalproperty_new_status(checked ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
     if (checked && completed.empty())
-        icalcomponent_add_property(c.get(), icalproperty_new_completed(UtcTime(stamp)));
+        completed = PropertyText(icalproperty_new_completed(UtcTime(stamp)));
     if (checked && percent.empty())
-        icalcomponent_add_property(c.get(), icalproperty_new_percentcomplete(100));
+        percent = PropertyText(icalproperty_new_percentcomplete(100));
     if (priority.empty() && PriorityToIcal(item.priority) != 0)
-        icalcomponent_add_property(c.get(), icalproperty_new_priority(PriorityToIcal(item.priority)));
+        priority = PropertyText(icalproperty_new_priority(PriorityToIcal(item.priority)));
     const std::string lines = status + completed + percent + priority +
                               OtherKept(extra.kept, {"STATUS", "COMPLETED", "PERCENT-COMPLETE", "PRIORITY"});
     return WithLines(AsText(c.get()), lines);

@@ -41,6 +41,8 @@ struct LineFeed
     }
 };
 
+// Frees what a parser left inside a component still holds; the result of
+// icalparser_clean() must not be freed as well (libical frees it again).
 struct ParserFree
 {
     void operator()(icalparser* p) const { icalparser_free(p); }
@@ -203,7 +205,6 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
             return false;
         }
     }
-    ComponentPtr rest(icalparser_clean(parser.get()));
     if (!stack.empty())
     {
         error = At(std::max(lastLine, feed.line), "the file ends inside " + stack.back() + " (truncated?)");

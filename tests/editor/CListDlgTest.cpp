@@ -8,6 +8,7 @@
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/menu.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 namespace
@@ -153,6 +154,108 @@ TEST_F(ListDlgTest, FilterMenuCarriesExactlyOneCheckMark)
     });
 }
 
+namespace
+{
+const int s_filterIds[] = {ID_SHOW_ALL, ID_SHOW_UNCHECKED, ID_SHOW_CHECKED};
+
+// Opens the Items menu with a click on its button and its Filter submenu
+// from the keyboard, as a user does, and reads the entries the open submenu
+// shows ticked. Then chooses `choose` from it, or closes the menu when 0.
+std::vector<int> OpenFilterMenu(CListDlg& d, int choose = 0)
+{
+    MenuWatch menus(&d);
+    int highlighted = wxID_NONE;
+    const auto onHighlight = [&](wxMenuEvent& event) {
+        highlighted = event.GetMenuId();
+        event.Skip();
+    };
+    d.Bind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    std::vector<int> marks;
+    bool read = false;
+    wxTimer open;
+    wxTimer look;
+    wxTimer step;
+    wxTimer close;
+    open.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!menus.IsOpen())
+            return;
+        open.Stop();
+        // Past "Purge...", the three bulk commands and the separators.
+        wxUIActionSimulator keys;
+        for (int i = 0; i < 5; ++i)
+        {
+            keys.Char(WXK_DOWN);
+            wxMilliSleep(30);
+        }
+        keys.Char(WXK_RIGHT);
+        look.StartOnce(400);
+    });
+    look.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxMenu* items = d.GetBarMenu(ID_MENU_ITEMS);
+        read = true;
+        for (int id : s_filterIds)
+        {
+            if (items->IsChecked(id))
+                marks.push_back(id);
+        }
+        if (choose)
+        {
+            step.Start(150);
+            return;
+        }
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+        close.StartOnce(300);
+    });
+    // Down until the entry to choose is highlighted, then Return.
+    int steps = 0;
+    step.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxUIActionSimulator keys;
+        if (highlighted == choose || ++steps > 6)
+        {
+            step.Stop();
+            keys.Char(WXK_RETURN);
+            close.StartOnce(300);
+            return;
+        }
+        keys.Char(WXK_DOWN);
+    });
+    // Escape closes the submenu or all of it: a second one only if needed,
+    // so that none reaches the editor.
+    close.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (menus.IsOpen())
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    open.Start(300);
+    ClickChild(d, ID_MENU_ITEMS);
+    EXPECT_TRUE(WaitFor([&] { return read && !menus.IsOpen(); }, 5000));
+    // The submenu opened inside the Items menu.
+    EXPECT_EQ(2, menus.Opened());
+    d.Unbind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    Pump(50);
+    return marks;
+}
+}
+
+TEST_F(ListDlgTest, FilterSubmenuShowsTheCurrentFilterEveryTimeItOpens)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d));
+        OpenFilterMenu(d, ID_SHOW_UNCHECKED);
+        EXPECT_EQ(3, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_UNCHECKED}, OpenFilterMenu(d, ID_SHOW_ALL));
+        EXPECT_EQ(5, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d, ID_SHOW_ALL));
+        // Choosing the current filter again leaves it marked.
+        EXPECT_EQ(std::vector<int>{ID_SHOW_ALL}, OpenFilterMenu(d, ID_SHOW_CHECKED));
+        EXPECT_EQ(2, d.m_list->GetItemCount());
+        EXPECT_EQ(std::vector<int>{ID_SHOW_CHECKED}, OpenFilterMenu(d));
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}
+
 TEST_F(ListDlgTest, PriorityColumnFollowsThePreference)
 {
     SetShowPriority(1);
@@ -283,6 +386,67 @@ TEST_F(ListDlgTest, TapAndHoldMenuMovesUpLikeTheButton)
     });
     EXPECT_EQ((std::vector<std::u16string>{u"Bread", u"Eggs", u"Milk", u"Tea", u"Jam"}),
               Names(Stored(list.id).items));
+}
+
+// The menu a hold opens is still there once the button is let go without
+// moving, whether the hold was the mouse's or a touch's long press; its
+// entry is then chosen from the keyboard.
+TEST_F(ListDlgTest, TapAndHoldMenuStaysOpenAfterTheRelease)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        MenuWatch menus(&d);
+        const auto rowPoint = [&](long row) {
+            wxRect rect;
+            EXPECT_TRUE(d.m_list->GetItemRect(row, rect));
+            return wxPoint(d.m_list->FromDIP(80), rect.y + rect.height / 2);
+        };
+        // Down once per entry: the first press of Down highlights the first.
+        const auto choose = [&](int entry, bool& openAfterRelease) {
+            return [&, entry] {
+                openAfterRelease = menus.IsOpen();
+                wxUIActionSimulator keys;
+                if (!openAfterRelease)
+                    return;
+                for (int i = 0; i < entry; ++i)
+                {
+                    keys.Char(WXK_DOWN);
+                    wxMilliSleep(30);
+                }
+                keys.Char(WXK_RETURN);
+            };
+        };
+
+        // The mouse: Milk is held, released, and moved up by the menu.
+        bool openAfterMouse = false;
+        ASSERT_TRUE(HoldReleaseThen(d.m_list, rowPoint(1), CGestureListCtrl::kHoldMs + 300, 400,
+                                    choose(3, openAfterMouse)));
+        EXPECT_TRUE(openAfterMouse);
+        WaitFor([&] { return RowNames(d).front() == u"Milk"; }, 2000);
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Bread", u"Eggs", u"Tea", u"Jam"}), Names(Stored(list.id).items));
+
+        // A touch: the long press arrives while the finger is down, well
+        // before the mouse's hold time; Eggs then moves down.
+        bool openAfterTouch = false;
+        const wxPoint eggs = rowPoint(2);
+        wxTimer press;
+        press.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            wxLongPressEvent gesture(d.m_list->GetMainWindow()->GetId());
+            gesture.SetPosition(d.m_list->ClientToMain(eggs));
+            gesture.SetEventObject(d.m_list->GetMainWindow());
+            d.m_list->GetMainWindow()->ProcessWindowEvent(gesture);
+        });
+        press.StartOnce(CGestureListCtrl::kHoldMs / 3);
+        ASSERT_TRUE(HoldReleaseThen(d.m_list, eggs, CGestureListCtrl::kHoldMs / 3 + 300, 400,
+                                    choose(4, openAfterTouch)));
+        EXPECT_TRUE(openAfterTouch);
+        EXPECT_EQ(2, menus.Opened());
+        WaitFor([&] { return RowNames(d)[3] == u"Eggs"; }, 2000);
+        EXPECT_EQ((std::vector<std::u16string>{u"Milk", u"Bread", u"Tea", u"Eggs", u"Jam"}), Names(Stored(list.id).items));
+        TapTitleBar(d, TitleArea::Ok);
+    });
 }
 
 TEST_F(ListDlgTest, KeyboardSpaceTicksDeleteAsksEnterOpensEscapeCancels)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <wx/testing.h>
 #include <wx/msgdlg.h>
+#include <wx/menu.h>
 #include <wx/window.h>
 
 #include <functional>
@@ -21,6 +22,35 @@ bool WaitFor(const std::function<bool()>& pred, int ms = 3000);
 void ClickAt(wxWindow* win, const wxPoint& pt);
 /// Presses the left button at `pt` and holds it still for `holdMs`.
 void HoldAt(wxWindow* win, const wxPoint& pt, int holdMs);
+
+/// Presses `button` at `pt`, holds it still for `holdMs` and lets it go
+/// without moving; `afterMs` after the release runs `then`. Release and
+/// `then` come from timers, so they also happen while a menu the press opened
+/// runs its own loop. False when `then` did not run within a few seconds.
+bool HoldReleaseThen(wxWindow* win, const wxPoint& pt, int holdMs, int afterMs, const std::function<void()>& then,
+                     int button = wxMOUSE_BTN_LEFT);
+
+/// Whether a popup menu shown by `win` is open now (every window that shows
+/// menus sends their opening and closing to itself).
+class MenuWatch
+{
+public:
+    explicit MenuWatch(wxWindow* win);
+    ~MenuWatch();
+    MenuWatch(const MenuWatch&) = delete;
+    MenuWatch& operator=(const MenuWatch&) = delete;
+
+    bool IsOpen() const { return m_open > 0; }
+    int Opened() const { return m_opened; }
+
+private:
+    void OnOpen(wxMenuEvent& event);
+    void OnClose(wxMenuEvent& event);
+
+    wxWindow* m_win;
+    int m_open = 0;
+    int m_opened = 0;
+};
 
 /// Expects a message box with exactly this text and caption, answered `answer`
 /// (wxID_OK, wxID_YES or wxID_NO). Use inside wxTEST_DIALOG(...).

@@ -9,6 +9,7 @@
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -75,6 +76,60 @@ void HoldAt(wxWindow* win, const wxPoint& pt, int holdMs)
     Pump(holdMs);
     sim.MouseUp();
     Pump(50);
+}
+
+bool HoldReleaseThen(wxWindow* win, const wxPoint& pt, int holdMs, int afterMs, const std::function<void()>& then,
+                     int button)
+{
+    wxUIActionSimulator sim;
+    sim.MouseMove(win->ClientToScreen(pt));
+    Pump(30);
+    bool done = false;
+    wxTimer release;
+    wxTimer after;
+    release.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxUIActionSimulator().MouseUp(button);
+        after.StartOnce(afterMs);
+    });
+    after.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        then();
+        done = true;
+    });
+    sim.MouseDown(button);
+    release.StartOnce(holdMs);
+    const bool ran = WaitFor([&] { return done; }, holdMs + afterMs + 5000);
+    if (!ran && wxGetMouseState().ButtonIsDown(static_cast<wxMouseButton>(button)))
+        sim.MouseUp(button);
+    // Timers may not outlive this call with a handler still due.
+    release.Stop();
+    after.Stop();
+    Pump(50);
+    return ran;
+}
+
+MenuWatch::MenuWatch(wxWindow* win) : m_win(win)
+{
+    m_win->Bind(wxEVT_MENU_OPEN, &MenuWatch::OnOpen, this);
+    m_win->Bind(wxEVT_MENU_CLOSE, &MenuWatch::OnClose, this);
+}
+
+MenuWatch::~MenuWatch()
+{
+    m_win->Unbind(wxEVT_MENU_OPEN, &MenuWatch::OnOpen, this);
+    m_win->Unbind(wxEVT_MENU_CLOSE, &MenuWatch::OnClose, this);
+}
+
+void MenuWatch::OnOpen(wxMenuEvent& event)
+{
+    ++m_open;
+    ++m_opened;
+    event.Skip();
+}
+
+void MenuWatch::OnClose(wxMenuEvent& event)
+{
+    --m_open;
+    event.Skip();
 }
 
 wxString AppTitle()

@@ -181,6 +181,8 @@ bool CMainFrame::OnCreate()
         {wxACCEL_CTRL, 'N', ID_FILE_NEW},  {wxACCEL_CTRL, 'O', ID_FILE_OPEN},  {wxACCEL_CTRL, 'S', ID_FILE_SAVE},
         {wxACCEL_CTRL, 'Q', ID_APP_EXIT},  {wxACCEL_CTRL, 'Z', ID_EDIT_UNDO},  {wxACCEL_CTRL, 'X', ID_EDIT_CUT},
         {wxACCEL_CTRL, 'C', ID_EDIT_COPY}, {wxACCEL_CTRL, 'V', ID_EDIT_PASTE},
+        // Redo, beside the undo above.
+        {wxACCEL_CTRL, 'Y', ID_EDIT_REDO}, {wxACCEL_CTRL | wxACCEL_SHIFT, 'Z', ID_EDIT_REDO},
     };
     SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(accelerators), accelerators));
 

@@ -6,6 +6,8 @@
 #include "controls/Controls.h"
 #include "controls/GestureListCtrl.h"
 #include "editor/CListDlg.h"
+#include "platform/UndoHistory.h"
+#include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
 #include <wx/app.h>
@@ -28,7 +30,7 @@ double MsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-int32_t MakeChecklist()
+int32_t MakeChecklist(int16_t checked = 0)
 {
     if (!ListStore::CreateDatabases())
         return 0;
@@ -37,7 +39,7 @@ int32_t MakeChecklist()
     list.name = u"Bench";
     list.category = u"Personal";
     list.itemCount = kItems;
-    list.uncheckedCount = kItems;
+    list.uncheckedCount = checked ? 0 : kItems;
     if (!list.SaveList())
         return 0;
     for (int i = 0; i < kItems; ++i)
@@ -47,6 +49,7 @@ int32_t MakeChecklist()
         item.name = BenchName16(i);
         item.priority = static_cast<int16_t>(1 + i % 5);
         item.position = static_cast<int16_t>(i);
+        item.checked = checked;
         item.SaveItem();
     }
     return transaction.Commit() ? list.id : 0;
@@ -154,10 +157,52 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_editor: a tick was not stored\n");
         return 4;
     }
+
+    // Purge every item of a checked checklist as the editor does, then undo
+    // it from the Undo command until the rows are painted again.
+    const int32_t purgeId = MakeChecklist(1);
+    std::vector<double> undos;
+    for (int run = 0; run < kRuns && ok && purgeId != 0; ++run)
+    {
+        CListDlg dlg;
+        dlg.SetListId(purgeId);
+        dlg.CallAfter([&] {
+            wxWindow* rows = dlg.m_list->GetMainWindow();
+            ok = WaitShown(rows);
+            {
+                ObjectStore::UndoStep step(u"Purge Checked Items");
+                ok = ok && ListStore::PurgeChecked(dlg.m_record);
+            }
+            dlg.FillList();
+            rows->Update();
+            for (int i = 0; i < 5; ++i)
+            {
+                DispatchPending();
+                wxTheApp->ProcessIdle();
+            }
+            ok = ok && dlg.m_list->GetItemCount() == 0;
+            const Clock::time_point start = Clock::now();
+            wxCommandEvent undo(wxEVT_MENU, ID_EDIT_UNDO);
+            undo.SetEventObject(&dlg);
+            dlg.ProcessWindowEvent(undo);
+            rows->Update();
+            undos.push_back(MsSince(start));
+            ok = ok && dlg.m_list->GetItemCount() == kItems;
+            dlg.EndModal(wxID_OK);
+        });
+        dlg.ShowModal();
+    }
+    if (!ok || undos.empty())
+    {
+        std::fprintf(stderr, "bench_editor: the purge was not undone\n");
+        return 5;
+    }
     std::printf("editor open, %d items, until painted: median %.2f ms over %zu runs (limit 100 ms)\n", kItems,
                 Median(opens), opens.size());
     std::printf("tick to rebuilt rows painted, %d items: median %.2f ms over %zu ticks (limit 16 ms)\n", kItems,
                 Median(ticks), ticks.size());
+    std::printf("undo of a purge of %d items to rebuilt rows painted: median %.2f ms over %zu runs (limit 50 ms)\n",
+                kItems, Median(undos), undos.size());
     wxEntryCleanup();
     return 0;
 }

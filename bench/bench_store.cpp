@@ -5,6 +5,7 @@
 #include "SyncCounter.h"
 
 #include "platform/ObjectStore.h"
+#include "platform/UndoHistory.h"
 #include "store/ListStore.h"
 
 #include <benchmark/benchmark.h>
@@ -269,6 +270,28 @@ void StoreTick(benchmark::State& state)
         benchmark::Counter(double(SyncCounter::Syncs() - syncsBefore) / double(state.iterations()));
 }
 
+// The same tick recorded as an undo step, as the program makes it.
+void StoreTickUndo(benchmark::State& state)
+{
+    ItemRecord& item = g_fixture->tickItem;
+    ListRecord& list = g_fixture->tickList;
+    ObjectStore::Undo::Clear();
+    const uint64_t syncsBefore = SyncCounter::Syncs();
+    for (auto _ : state)
+    {
+        ObjectStore::UndoStep step(u"Tick");
+        ListStore::Transaction tx;
+        item.checked = item.checked ? 0 : 1;
+        list.uncheckedCount = int16_t(list.uncheckedCount + (item.checked ? -1 : 1));
+        if (!item.SaveItem() || !list.SaveList() || !tx.Commit())
+            state.SkipWithError("tick failed");
+    }
+    state.counters["syncs_per_tick"] =
+        benchmark::Counter(double(SyncCounter::Syncs() - syncsBefore) / double(state.iterations()));
+    state.counters["undo_steps"] = benchmark::Counter(double(ObjectStore::Undo::UndoCount()));
+    ObjectStore::Undo::Clear();
+}
+
 void PlainTick(benchmark::State& state)
 {
     Plain& p = g_fixture->plain;
@@ -394,6 +417,7 @@ int main(int argc, char** argv)
         {"Plain_LoadItems_1000", PlainLoadItems, benchmark::kMicrosecond},
         {"Tick_Durable", StoreTick, benchmark::kMicrosecond},
         {"Plain_Tick_Durable", PlainTick, benchmark::kMicrosecond},
+        {"Tick_Durable_Undo", StoreTickUndo, benchmark::kMicrosecond},
         {"SortListsByName_10000", StoreSortByName, benchmark::kMillisecond},
         {"Plain_SortListsByName_10000", PlainSortByName, benchmark::kMillisecond},
     };
@@ -417,6 +441,11 @@ int main(int argc, char** argv)
         std::printf("  %-22s real %9.3f vs %9.3f  ratio %.2f;  cpu %9.3f vs %9.3f  ratio %.2f\n", name, a.real,
                     b.real, a.real / b.real, a.cpu, b.cpu, a.cpu / b.cpu);
     }
+    const auto tick = reporter.medians.find("Tick_Durable");
+    const auto undo = reporter.medians.find("Tick_Durable_Undo");
+    if (tick != reporter.medians.end() && undo != reporter.medians.end() && tick->second.real > 0)
+        std::printf("  Tick with undo recording vs without: real %9.3f vs %9.3f  ratio %.2f\n", undo->second.real,
+                    tick->second.real, undo->second.real / tick->second.real);
     benchmark::Shutdown();
     sqlite3_close_v2(fixture.plain.db);
     return 0;

@@ -4,6 +4,7 @@
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
 #include "controls/WxString.h"
+#include "dialogs/UndoCommands.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/combobox.h>
@@ -38,6 +39,10 @@ wxBEGIN_EVENT_TABLE(CTallyardView, wxView)
     EVT_UPDATE_UI(ID_LIST_NOTE,                      CTallyardView::OnUpdateNeedsSelection)
     EVT_UPDATE_UI(ID_MOVE_UP,                        CTallyardView::OnUpdateMoveUp)
     EVT_UPDATE_UI(ID_MOVE_DOWN,                      CTallyardView::OnUpdateMoveDown)
+    EVT_MENU(ID_EDIT_UNDO,                           CTallyardView::OnUndo)
+    EVT_MENU(ID_EDIT_REDO,                           CTallyardView::OnRedo)
+    EVT_UPDATE_UI(ID_EDIT_UNDO,                      CTallyardView::OnUpdateUndo)
+    EVT_UPDATE_UI(ID_EDIT_REDO,                      CTallyardView::OnUpdateRedo)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -181,4 +186,34 @@ wxString CTallyardView::NameColumnText(long row, const ListRecord& list)
 wxString CTallyardView::CountColumnText(const ListRecord& list)
 {
     return wxString::Format("(%d)", static_cast<int>(list.uncheckedCount));
+}
+
+void CTallyardView::OnUndo(wxCommandEvent&)
+{
+    // The step may have changed checklists of any category and the
+    // categories themselves.
+    if (UndoCommands::Run(true, GetFrame()))
+    {
+        RefreshList();
+        FillCategorySelector();
+    }
+}
+
+void CTallyardView::OnRedo(wxCommandEvent&)
+{
+    if (UndoCommands::Run(false, GetFrame()))
+    {
+        RefreshList();
+        FillCategorySelector();
+    }
+}
+
+void CTallyardView::OnUpdateUndo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(true, event);
+}
+
+void CTallyardView::OnUpdateRedo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(false, event);
 }

@@ -79,6 +79,12 @@ protected:
     void OnUpdateMoveUp(wxUpdateUIEvent& event);
     void OnUpdateMoveDown(wxUpdateUIEvent& event);
 
+    // Undo and redo of the latest step (CTallyardView.cpp).
+    void OnUndo(wxCommandEvent& event);
+    void OnRedo(wxCommandEvent& event);
+    void OnUpdateUndo(wxUpdateUIEvent& event);
+    void OnUpdateRedo(wxUpdateUIEvent& event);
+
 private:
     CViewHost* FindHost() const;
     void QueueCategoryChoice();

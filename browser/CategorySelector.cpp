@@ -6,6 +6,7 @@
 #include "controls/WxString.h"
 #include "dialogs/CCategoriesDlg.h"
 #include "dialogs/CPreferencesDlg.h"
+#include "platform/UndoHistory.h"
 
 #include <wx/combobox.h>
 
@@ -106,6 +107,7 @@ void CTallyardView::SortAllChecklists(bool byName)
 {
     {
         // Every checklist of every category is renumbered: one change.
+        ObjectStore::UndoStep step(byName ? u"Sort Alphabetically" : u"Sort by Item Count");
         ListStore::Transaction transaction;
         m_lists.LoadLists(u"");
         if (byName)

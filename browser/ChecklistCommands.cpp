@@ -11,6 +11,7 @@
 #include "dialogs/CNoteDlg.h"
 #include "editor/CCopyListDlg.h"
 #include "editor/CListDlg.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/dialog.h>
@@ -54,7 +55,10 @@ void CTallyardView::OnNewChecklist(wxCommandEvent&)
     list.name = nameDlg.GetName();
     list.category = u"Unfiled";
     list.position = m_lists.totalCount;
-    list.SaveList();
+    {
+        ObjectStore::UndoStep step(u"New Checklist");
+        list.SaveList();
+    }
 
     CListDlg editor;
     editor.SetListId(list.id);
@@ -122,6 +126,7 @@ void CTallyardView::OnDeleteChecklist(wxCommandEvent&)
     if (ShowMessage(question, "Delete Checklist", wxYES_NO) != wxID_YES)
         return;
     // Items and checklist go together or not at all.
+    ObjectStore::UndoStep step(u"Delete Checklist");
     if (!ListStore::DeleteChecklist(id))
         ShowMessage("Error deleting the checklist!");
     RefreshList();
@@ -146,7 +151,10 @@ void CTallyardView::OnCopyList(wxCommandEvent&)
         return;
 
     ListRecord copy;
-    ListStore::CopyChecklist(source.id, filter, nameDlg.GetName(), source.category, m_lists.totalCount, copy);
+    {
+        ObjectStore::UndoStep step(u"Copy List");
+        ListStore::CopyChecklist(source.id, filter, nameDlg.GetName(), source.category, m_lists.totalCount, copy);
+    }
     RefreshList();
 }
 
@@ -161,6 +169,7 @@ void CTallyardView::OnListNote(wxCommandEvent&)
     if (noteDlg.ShowModal() != wxID_OK)
         return;
     m_lists[row].note = noteDlg.GetNote();
+    ObjectStore::UndoStep step(u"List Note");
     m_lists[row].SaveList();
 }
 
@@ -190,6 +199,7 @@ void CTallyardView::ExchangeRows(long upper, long selectedRow, long newRow)
         ExchangeChecklists(m_lists, static_cast<size_t>(upper), static_cast<size_t>(selectedRow));
     bool stored = false;
     {
+        ObjectStore::UndoStep step(newRow < selectedRow ? u"Move Up" : u"Move Down");
         ListStore::Transaction transaction;
         for (size_t row : changed)
             m_lists[row].SaveList();

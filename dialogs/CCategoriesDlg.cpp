@@ -6,6 +6,7 @@
 #include "dialogs/CCategoryNameDlg.h"
 #include "dialogs/ContextHelp.h"
 #include "dialogs/DialogSupport.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/listbox.h>
@@ -30,9 +31,11 @@ void ShowNameExists(const std::u16string& name, wxWindow* parent)
 }
 
 // Stores `categories` and re-files the checklists of `from` under `to`, all
-// or nothing.
-bool StoreChange(const CategoryList& categories, const std::u16string& from, const std::u16string& to)
+// or nothing, as one undo step.
+bool StoreChange(const char16_t* step, const CategoryList& categories, const std::u16string& from,
+                 const std::u16string& to)
 {
+    ObjectStore::UndoStep undoStep(step);
     ListStore::Transaction transaction;
     ListStore::MoveCategoryLists(from, to);
     categories.SaveCategories();
@@ -108,6 +111,7 @@ void CCategoriesDlg::OnNew(wxCommandEvent&)
 
     CategoryList changed = m_categories;
     changed.push_back(CategoryRecord{name, static_cast<int16_t>(m_categories.size())});
+    ObjectStore::UndoStep step(u"New Category");
     if (!changed.SaveCategories())
     {
         Reload();
@@ -134,7 +138,7 @@ void CCategoriesDlg::OnDelete(wxCommandEvent&)
         if (c.name != name)
             rest.push_back(c);
 
-    if (!StoreChange(rest, name, kUnfiled))
+    if (!StoreChange(u"Delete Category", rest, name, kUnfiled))
     {
         Reload();
         return;
@@ -186,7 +190,7 @@ void CCategoriesDlg::OnRename(wxCommandEvent&)
         rebuilt.push_back(c);
     }
 
-    if (StoreChange(rebuilt, oldName, newName))
+    if (StoreChange(merge ? u"Merge Categories" : u"Rename Category", rebuilt, oldName, newName))
         m_categories = std::move(rebuilt);
     else
         m_categories.LoadCategories();

@@ -8,9 +8,11 @@
 #include "controls/WxString.h"
 #include "dialogs/ContextHelp.h"
 #include "dialogs/DialogSupport.h"
+#include "dialogs/UndoCommands.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
+#include <wx/accel.h>
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
@@ -120,6 +122,10 @@ wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
     EVT_MENU(                   ID_PREFERENCES,         CListDlg::OnPreferences)
     EVT_MENU(                   ID_EXPORT_LIST,         CListDlg::OnExportList)
     EVT_MENU(                   ID_IMPORT_LIST,         CListDlg::OnImportList)
+    EVT_MENU(                   ID_EDIT_UNDO,           CListDlg::OnUndo)
+    EVT_MENU(                   ID_EDIT_REDO,           CListDlg::OnRedo)
+    EVT_UPDATE_UI(              ID_EDIT_UNDO,           CListDlg::OnUpdateUndo)
+    EVT_UPDATE_UI(              ID_EDIT_REDO,           CListDlg::OnUpdateRedo)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -148,12 +154,17 @@ CListDlg::CListDlg(wxWindow* parent)
     // A press reaches the list before the list acts on it, so the tap is
     // known before the check box it toggles reports the change.
     m_list->Bind(wxEVT_LEFT_DOWN, &CListDlg::OnListLeftDown, this);
+    m_list->Bind(wxEVT_LEFT_DCLICK, &CListDlg::OnListLeftDoubleClick, this);
     // The list passes its key presses to itself first; Space is taken here
     // before the list turns it into an activation.
     m_list->Bind(wxEVT_KEY_DOWN, &CListDlg::OnListKeyDown, this);
 
     CreateCommandBar();
     SetUpButtons();
+
+    wxAcceleratorEntry keys[UndoCommands::kAcceleratorCount];
+    UndoCommands::Accelerators(keys);
+    SetAcceleratorTable(wxAcceleratorTable(UndoCommands::kAcceleratorCount, keys));
 }
 
 CListDlg::~CListDlg() = default;
@@ -354,7 +365,7 @@ void CListDlg::SetColumnWidths()
 {
     if (!m_list || m_list->GetColumnCount() < 2)
         return;
-    const int boxLane = kCheckBoxLead + wxRendererNative::Get().GetCheckBoxSize(m_list).x + 2 * kCheckBoxMargin;
+    const int boxLane = CheckBoxRight() + m_list->FromDIP(kCheckBoxMargin);
     const int extra = std::max(0, boxLane - m_list->FromDIP(kDeviceBoxWidth));
     const int room = m_list->GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
     if (m_showPriority)
@@ -368,6 +379,11 @@ void CListDlg::SetColumnWidths()
         m_list->SetColumnWidth(0, std::max(room, m_list->FromDIP(kNameWidth) + extra));
         m_list->SetColumnWidth(1, 0);
     }
+}
+
+int CListDlg::CheckBoxRight() const
+{
+    return m_list->FromDIP(kCheckBoxLead + kCheckBoxMargin) + wxRendererNative::Get().GetCheckBoxSize(m_list).x;
 }
 
 bool CListDlg::ReadShowPriority() const

@@ -73,6 +73,9 @@ private:
     void OnSize(wxSizeEvent& event);
     void LayOut();
     void SetColumnWidths();
+    /// The first column right of the check box each row draws (list client
+    /// coordinates): taps left of it are taps on the box.
+    int CheckBoxRight() const;
     wxString RowText(long row, long column) const;
     bool ReadShowPriority() const;
     void DisableItemButtons();
@@ -84,6 +87,9 @@ private:
 
     // Taps, items and the context menu (CListDlgItems.cpp).
     void OnListLeftDown(wxMouseEvent& event);
+    void OnListLeftDoubleClick(wxMouseEvent& event);
+    /// Ticks or unticks `row` for a tap at `point` left of CheckBoxRight().
+    bool TickOnBoxLane(long row, const wxPoint& point);
     void OnListKeyDown(wxKeyEvent& event);
     void EnableItemButtons(long row);
     void OnItemChanged(wxListEvent& event);
@@ -95,7 +101,8 @@ private:
     void OnDeleteItem(wxCommandEvent& event);
     void OnMoveUp(wxCommandEvent& event);
     void OnMoveDown(wxCommandEvent& event);
-    bool ExchangeRows(size_t upper);
+    /// `step` names the undo step.
+    bool ExchangeRows(size_t upper, const char16_t* step);
     void RewriteRow(long row);
     void OnListContextMenu(wxCommandEvent& event);
 
@@ -119,6 +126,15 @@ private:
     void OnCopyList(wxCommandEvent& event);
     void OnCategoryChosen(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);
+
+    // Undo and redo of the latest step (CListDlgCommands.cpp).
+    void OnUndo(wxCommandEvent& event);
+    void OnRedo(wxCommandEvent& event);
+    void OnUpdateUndo(wxUpdateUIEvent& event);
+    void OnUpdateRedo(wxUpdateUIEvent& event);
+    /// After an undo or redo: the checklist as stored now, or the editor
+    /// closes when the checklist is gone.
+    void ShowStoredList();
 
     std::vector<unsigned char> m_boxes; // per row: the check box shown
     bool m_showPriority = false;        // as read by the last fill

@@ -10,7 +10,9 @@
 #include "dialogs/CNoteDlg.h"
 #include "dialogs/CPreferencesDlg.h"
 #include "dialogs/DialogSupport.h"
+#include "dialogs/UndoCommands.h"
 #include "editor/CCopyListDlg.h"
+#include "platform/UndoHistory.h"
 
 #include <wx/combobox.h>
 
@@ -55,13 +57,19 @@ void CListDlg::OnUpdateShowUnchecked(wxUpdateUIEvent& event)
 // Sorting rewrites every item's position: it stays.
 void CListDlg::OnSortPriority(wxCommandEvent&)
 {
-    m_record.LoadItemsSorted(2);
+    {
+        ObjectStore::UndoStep step(u"Sort by Priority");
+        m_record.LoadItemsSorted(2);
+    }
     FillList();
 }
 
 void CListDlg::OnSortAlpha(wxCommandEvent&)
 {
-    m_record.LoadItemsSorted(1);
+    {
+        ObjectStore::UndoStep step(u"Sort Alphabetically");
+        m_record.LoadItemsSorted(1);
+    }
     FillList();
 }
 
@@ -69,19 +77,28 @@ void CListDlg::OnSortAlpha(wxCommandEvent&)
 // each lands whole or not at all.
 void CListDlg::OnUncheckAll(wxCommandEvent&)
 {
-    ListStore::UncheckAll(m_record);
+    {
+        ObjectStore::UndoStep step(u"Uncheck All");
+        ListStore::UncheckAll(m_record);
+    }
     FillList();
 }
 
 void CListDlg::OnCheckAll(wxCommandEvent&)
 {
-    ListStore::CheckAll(m_record);
+    {
+        ObjectStore::UndoStep step(u"Check All");
+        ListStore::CheckAll(m_record);
+    }
     FillList();
 }
 
 void CListDlg::OnInvertChecks(wxCommandEvent&)
 {
-    ListStore::InvertChecks(m_record);
+    {
+        ObjectStore::UndoStep step(u"Invert Checks");
+        ListStore::InvertChecks(m_record);
+    }
     FillList();
 }
 
@@ -89,7 +106,10 @@ void CListDlg::OnPurgeChecked(wxCommandEvent&)
 {
     if (ShowMessage("Remove all checked items?", "Purge Checklist", wxYES_NO, this) != wxID_YES)
         return;
-    ListStore::PurgeChecked(m_record);
+    {
+        ObjectStore::UndoStep step(u"Purge Checked Items");
+        ListStore::PurgeChecked(m_record);
+    }
     FillList();
 }
 
@@ -102,6 +122,7 @@ void CListDlg::OnRenameList(wxCommandEvent&)
     m_record.name = dlg.GetName();
     m_titleBar->SetLabel(ToWx(m_record.name));
     SetTitle(ToWx(m_record.name));
+    ObjectStore::UndoStep step(u"Rename List");
     m_record.SaveList();
 }
 
@@ -110,6 +131,7 @@ void CListDlg::OnDeleteList(wxCommandEvent&)
     if (ShowMessage("Delete current checklist?", "Delete Checklist", wxYES_NO, this) != wxID_YES)
         return;
     // Every item goes, not only those the filter shows, then the checklist.
+    ObjectStore::UndoStep step(u"Delete List");
     if (!ListStore::DeleteChecklist(m_listId))
     {
         // Nothing was deleted: closing would look like success.
@@ -132,6 +154,7 @@ void CListDlg::OnEditNote(wxCommandEvent&)
     if (dlg.ShowModal() == wxID_CANCEL)
         return;
     m_record.note = dlg.GetNote();
+    ObjectStore::UndoStep step(u"List Note");
     m_record.SaveList();
 }
 
@@ -155,9 +178,12 @@ void CListDlg::OnCopyList(wxCommandEvent&)
         category = FromWx(m_categoryBox->GetString(sel));
 
     ListRecord copy;
-    if (!ListStore::CopyChecklist(m_listId, filter, nameDlg.GetName(), category,
-                                  static_cast<int16_t>(m_totalCount), copy))
-        return; // nothing was stored; this editor stays open
+    {
+        ObjectStore::UndoStep step(u"Copy List");
+        if (!ListStore::CopyChecklist(m_listId, filter, nameDlg.GetName(), category,
+                                      static_cast<int16_t>(m_totalCount), copy))
+            return; // nothing was stored; this editor stays open
+    }
 
     CListDlg editor;
     editor.SetListId(copy.id);
@@ -193,6 +219,7 @@ void CListDlg::OnCategoryChosen(wxCommandEvent&)
         if (category != m_record.category)
         {
             m_record.category = category;
+            ObjectStore::UndoStep step(u"Change Category");
             m_record.SaveList();
         }
     }
@@ -204,4 +231,40 @@ void CListDlg::OnPreferences(wxCommandEvent&)
     CPreferencesDlg dlg;
     if (dlg.ShowModal() != wxID_CANCEL)
         FillList();
+}
+
+void CListDlg::OnUndo(wxCommandEvent&)
+{
+    if (UndoCommands::Run(true, this))
+        ShowStoredList();
+}
+
+void CListDlg::OnRedo(wxCommandEvent&)
+{
+    if (UndoCommands::Run(false, this))
+        ShowStoredList();
+}
+
+void CListDlg::OnUpdateUndo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(true, event);
+}
+
+void CListDlg::OnUpdateRedo(wxUpdateUIEvent& event)
+{
+    UndoCommands::Update(false, event);
+}
+
+void CListDlg::ShowStoredList()
+{
+    // Undoing the step that made this checklist takes it away.
+    if (!m_record.LoadList(m_listId))
+    {
+        CloseDialog(*this, wxID_OK);
+        return;
+    }
+    m_titleBar->SetLabel(ToWx(m_record.name));
+    SetTitle(ToWx(m_record.name));
+    FillList();
+    FillCategoryBox();
 }

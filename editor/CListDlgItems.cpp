@@ -6,6 +6,7 @@
 #include "controls/MessageBox.h"
 #include "controls/WxString.h"
 #include "editor/CItemDlg.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/bmpbuttn.h>
@@ -15,27 +16,48 @@
 #include <unordered_map>
 #include <utility>
 
-namespace
-{
-// A tap this far from the row's left edge or further lies right of the
-// check box, device pixels.
-constexpr int kBoxEdge = 16;
-}
-
-// A press on the list: the tap that the check box change, if any, follows.
+// A press on the list. On the check box's lane it ticks or unticks the row
+// here, the list's own toggle area being narrower than the box it draws;
+// the list then neither toggles nor selects. Elsewhere it is the tap that
+// the list's check box change, if any, follows.
 void CListDlg::OnListLeftDown(wxMouseEvent& event)
 {
-    event.Skip();
     if (m_record.items.empty())
+    {
+        event.Skip();
         return;
+    }
 
     const wxPoint point = m_list->MainToClient(event.GetPosition());
     const long row = m_list->HitTestClient(point);
+    if (TickOnBoxLane(row, point))
+        return;
+    event.Skip();
     EnableItemButtons(row);
     if (row < 0)
         return;
     m_tapPoint = point;
     m_tapPending = true;
+}
+
+// The second tap of a double tap on the check box's lane ticks again; on
+// the rest of the row it opens the item, as the list reports.
+void CListDlg::OnListLeftDoubleClick(wxMouseEvent& event)
+{
+    const wxPoint point = m_list->MainToClient(event.GetPosition());
+    if (!TickOnBoxLane(m_list->HitTestClient(point), point))
+        event.Skip();
+}
+
+bool CListDlg::TickOnBoxLane(long row, const wxPoint& point)
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_boxes.size() || point.x >= CheckBoxRight())
+        return false;
+    m_tapPending = false;
+    m_boxes[row] = m_boxes[row] ? 0 : 1;
+    m_list->SetFocus();
+    SaveTick(static_cast<size_t>(row));
+    return true;
 }
 
 // Edit, Delete, Move Up and Move Down as a tap on `row` (-1: none) leaves them.
@@ -107,7 +129,7 @@ void CListDlg::OnItemChanged(wxListEvent& event)
         return;
     m_tapPending = false;
 
-    if (m_tapPoint.x >= m_list->FromDIP(kBoxEdge))
+    if (m_tapPoint.x >= CheckBoxRight())
     {
         // The tap was right of the check box: show the stored state again.
         if (valid)
@@ -136,6 +158,7 @@ void CListDlg::SaveTick(size_t row)
     const int16_t oldUnchecked = m_record.uncheckedCount;
     item.checked = m_boxes[row] ? 1 : 0;
     {
+        ObjectStore::UndoStep step(item.checked ? u"Check Item" : u"Uncheck Item");
         ListStore::Transaction transaction;
         item.SaveItem();
         m_record.uncheckedCount = static_cast<int16_t>(m_record.uncheckedCount + (item.checked ? -1 : 1));
@@ -162,14 +185,18 @@ long CListDlg::FirstSelectedRow() const
 
 void CListDlg::OnNewItem(wxCommandEvent&)
 {
-    CItemDlg dlg;
-    dlg.SetListId(m_listId);
-    dlg.SetPosition(m_record.itemCount);
-    if (dlg.ShowModal() == wxID_CANCEL)
-        return;
-    ++m_record.itemCount;
-    ++m_record.uncheckedCount;
-    m_record.SaveList();
+    {
+        // The dialog stores the item, then the counts are stored here.
+        ObjectStore::UndoStep step(u"New Item");
+        CItemDlg dlg;
+        dlg.SetListId(m_listId);
+        dlg.SetPosition(m_record.itemCount);
+        if (dlg.ShowModal() == wxID_CANCEL)
+            return;
+        ++m_record.itemCount;
+        ++m_record.uncheckedCount;
+        m_record.SaveList();
+    }
     FillList();
 }
 
@@ -178,10 +205,15 @@ void CListDlg::OnEditItem(wxCommandEvent&)
     const long row = FirstSelectedRow();
     if (row < 0 || static_cast<size_t>(row) >= m_record.items.size())
         return;
-    CItemDlg dlg;
-    dlg.SetListId(m_listId);
-    dlg.SetItemId(m_record.items[row].id);
-    dlg.ShowModal();
+    {
+        ObjectStore::UndoStep step(u"Edit Item");
+        CItemDlg dlg;
+        dlg.SetListId(m_listId);
+        dlg.SetItemId(m_record.items[row].id);
+        dlg.ShowModal();
+        if (dlg.DeletedItem())
+            ObjectStore::UndoStep::Rename(u"Delete Item");
+    }
     // The item dialog may have deleted the item and stored lower counts.
     m_record.LoadList(m_listId);
     FillList();
@@ -201,6 +233,7 @@ void CListDlg::OnDeleteItem(wxCommandEvent&)
     const int16_t oldUnchecked = m_record.uncheckedCount;
     bool deleted = false;
     {
+        ObjectStore::UndoStep step(u"Delete Item");
         ListStore::Transaction transaction;
         item.DeleteItem();
         if (item.checked == 0)
@@ -226,7 +259,7 @@ void CListDlg::OnMoveUp(wxCommandEvent&)
     if (m_list->GetItemCount() < 2)
         return;
     const long i = FirstSelectedRow();
-    if (i <= 0 || !ExchangeRows(static_cast<size_t>(i - 1)))
+    if (i <= 0 || !ExchangeRows(static_cast<size_t>(i - 1), u"Move Up"))
         return;
     const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
     m_list->SetFocus();
@@ -244,7 +277,7 @@ void CListDlg::OnMoveDown(wxCommandEvent&)
     if (count < 2)
         return;
     const long i = FirstSelectedRow();
-    if (i < 0 || i >= count - 1 || !ExchangeRows(static_cast<size_t>(i)))
+    if (i < 0 || i >= count - 1 || !ExchangeRows(static_cast<size_t>(i), u"Move Down"))
         return;
     const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
     m_list->SetFocus();
@@ -259,7 +292,7 @@ void CListDlg::OnMoveDown(wxCommandEvent&)
 // Exchanges rows `upper` and `upper` + 1 in the store and on screen. The
 // whole checklist is read, because items hidden by the filter and items
 // with equal positions take part in the order the next load shows.
-bool CListDlg::ExchangeRows(size_t upper)
+bool CListDlg::ExchangeRows(size_t upper, const char16_t* step)
 {
     const size_t lower = upper + 1;
     if (lower >= m_record.items.size())
@@ -288,6 +321,7 @@ bool CListDlg::ExchangeRows(size_t upper)
     std::unordered_map<int32_t, int16_t> moved;
     bool stored = false;
     {
+        ObjectStore::UndoStep undoStep(step);
         ListStore::Transaction transaction;
         for (size_t k = 0; k < all.items.size(); ++k)
         {

@@ -106,6 +106,7 @@ DbInfo::~DbInfo()
 
 Connection::~Connection()
 {
+    EndRecording(*this, false, std::string());
     if (txBegun && db)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     catalog.clear();
@@ -283,6 +284,7 @@ bool Connection::Begin()
     }
     txBegun = true;
     ++generation;
+    StartRecording(*this);
     return true;
 }
 
@@ -295,6 +297,9 @@ bool Connection::End(bool commit)
     if (--txDepth > 0)
         return !txFailed;
     bool ok = !txFailed;
+    std::string changes;
+    if (ok && txBegun)
+        TakeRecording(*this, changes);
     if (txBegun)
     {
         if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -316,6 +321,7 @@ bool Connection::End(bool commit)
             catalog.erase(name);
         ++generation;
     }
+    EndRecording(*this, ok && txBegun, changes);
     createdInTx.clear();
     txBegun = false;
     txFailed = false;

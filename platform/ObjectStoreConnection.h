@@ -15,6 +15,8 @@
 
 namespace ObjectStore::detail
 {
+class UndoRecorder;
+
 /// Statements of one database table, per sort order.
 enum StmtKind
 {
@@ -62,6 +64,9 @@ struct Connection
     std::map<std::u16string, std::shared_ptr<DbInfo>> catalog;
     std::vector<std::u16string> createdInTx;
     std::map<std::string, sqlite3_stmt*> statements;
+    /// Records the outermost transaction for the undo step in progress.
+    std::shared_ptr<UndoRecorder> recorder;
+    bool recording = false;
 
     Connection() = default;
     Connection(const Connection&) = delete;
@@ -101,6 +106,12 @@ bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts);
 std::shared_ptr<Connection> Acquire();
 
 void SetLastError(std::string text);
+
+/// Undo recording of one outermost transaction (UndoHistory.cpp): started
+/// after it begins, its changes taken before it commits, ended after.
+void StartRecording(Connection& c);
+void TakeRecording(Connection& c, std::string& changes);
+void EndRecording(Connection& c, bool committed, const std::string& changes);
 /// Tells the write-failure hook (if any) that a change was refused.
 void ReportWriteFailure(const std::string& reason);
 void SetWriteFailureHookImpl(ObjectStore::WriteFailureHook hook);

@@ -46,6 +46,7 @@
     X(ID_FILE_SAVE, 57603)               \
     X(ID_APP_EXIT, 57665)                \
     X(ID_EDIT_UNDO, 57643)               \
+    X(ID_EDIT_REDO, 57644)               \
     X(ID_EDIT_CUT, 57635)                \
     X(ID_EDIT_COPY, 57634)               \
     X(ID_EDIT_PASTE, 57637)              \

@@ -97,12 +97,11 @@ TEST_F(MainFrameTest, CommandBarHoldsToolsAndTheCategoryDropDown)
     EXPECT_EQ(m_frame->FromDIP(80), combo->GetSize().x);
 
     const std::vector<std::pair<int, wxString>> tools{
-        {ID_APP_ABOUT, "About Tallyard..."}, {0, ""},
-        {ID_PREFERENCES, "Preferences..."},  {wxID_ANY, "Sort"},
-        {0, ""},                             {ID_SYNC_NOW, "Sync Now"},
-        {ID_SYNC_SETTINGS, "Sync Settings..."}};
+        {ID_APP_ABOUT, "About Tallyard..."}, {0, ""}, {ID_PREFERENCES, "Preferences..."}, {wxID_ANY, "Sort"},
+        {0, ""}, {ID_EDIT_UNDO, "Undo"}, {ID_EDIT_REDO, "Redo"},
+        {0, ""}, {ID_SYNC_NOW, "Sync Now"}, {ID_SYNC_SETTINGS, "Sync Settings..."}};
     auto entries = MenuEntries(m_frame->GetToolsMenu());
-    ASSERT_EQ(7u, entries.size());
+    ASSERT_EQ(10u, entries.size());
     entries[3].first = wxID_ANY;
     EXPECT_EQ(tools, entries);
     const wxMenu* sort = m_frame->GetToolsMenu()->FindItemByPosition(3)->GetSubMenu();
@@ -231,7 +230,8 @@ TEST_F(MainFrameTest, CtrlQClosesTheProgramAndOtherAcceleratorsDoNothing)
     Select(0);
     Pump(50);
     wxUIActionSimulator sim;
-    // Copy, cut, paste, undo, save and new are not the program's.
+    // Copy, cut, paste, save and new are not the program's; with no step
+    // made yet, undo has nothing to take back.
     for (int key : {'C', 'X', 'V', 'Z', 'S', 'N'})
     {
         sim.Char(key, wxMOD_CONTROL);

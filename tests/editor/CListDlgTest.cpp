@@ -1,6 +1,7 @@
 // The checklist editor: opening, taps on check boxes, filters, sorting and
 // moving items, with real clicks and checked in the store.
 #include "tests/editor/ListDlgTest.h"
+#include "tests/resources/ScreenGrab.h"
 
 #include "dialogs/CPreferencesDlg.h"
 #include "editor/CItemDlg.h"
@@ -64,14 +65,14 @@ TEST_F(ListDlgTest, OpeningWithoutAnIdOrOnAMissingChecklistFails)
     EXPECT_EQ(wxID_CANCEL, rc);
 }
 
-TEST_F(ListDlgTest, TapAtX15IsStoredAndAtX16IsSetBack)
+TEST_F(ListDlgTest, TapsOnTheBoxLaneAreStoredAndOnTheTextOnlySelect)
 {
     const ListRecord list = MakeList(u"Groceries", s_fiveItems);
     CListDlg dlg;
     dlg.SetListId(list.id);
     Run(dlg, [&](CListDlg& d) {
         const int edge = d.m_list->FromDIP(16);
-        // Bread (unchecked) ticked at the box's last pixel column.
+        // Bread (unchecked) ticked where the device's box ended.
         TapRow(d, 0, edge - 1);
         ListRecord stored = Stored(list.id);
         EXPECT_EQ(1, stored.items[0].checked);
@@ -85,13 +86,12 @@ TEST_F(ListDlgTest, TapAtX15IsStoredAndAtX16IsSetBack)
         EXPECT_EQ(3, stored.uncheckedCount);
         EXPECT_FALSE(d.m_list->IsItemChecked(1));
 
-        // One pixel further right the list still toggles the box, and the
-        // editor puts it back.
-        TapRow(d, 2, edge);
+        // Left of the drawn box is still its lane: Eggs is ticked.
+        TapRow(d, 2, d.m_list->FromDIP(2));
         stored = Stored(list.id);
-        EXPECT_EQ(0, stored.items[2].checked);
-        EXPECT_EQ(3, stored.uncheckedCount);
-        EXPECT_FALSE(d.m_list->IsItemChecked(2));
+        EXPECT_EQ(1, stored.items[2].checked);
+        EXPECT_EQ(2, stored.uncheckedCount);
+        EXPECT_TRUE(d.m_list->IsItemChecked(2));
         EXPECT_FALSE(d.m_tapPending);
 
         // A tap on the text selects the row and changes nothing.
@@ -99,6 +99,115 @@ TEST_F(ListDlgTest, TapAtX15IsStoredAndAtX16IsSetBack)
         EXPECT_EQ(1, Stored(list.id).items[3].checked);
         EXPECT_TRUE(d.m_list->IsItemChecked(3));
         EXPECT_TRUE(Enabled(d, ID_EDIT_ITEM));
+        TapTitleBar(d, TitleArea::Cancel);
+    });
+}
+
+namespace
+{
+// The columns (list client coordinates) of the left and right edges of the
+// check box that row `row` shows, found on screen: the first two runs of
+// columns that stand out from the row's background along the whole middle
+// band of the row (the box's sides; a focus frame is dotted).
+std::pair<int, int> DrawnBoxColumns(CListDlg& d, long row)
+{
+    wxRect rect;
+    EXPECT_TRUE(d.m_list->GetItemRect(row, rect));
+    const int band = rect.height / 4;
+    const wxRect screen(d.m_list->ClientToScreen(wxPoint(0, rect.y + band)), wxSize(rect.width, rect.height - 2 * band));
+    const wxImage shot = GrabScreen(screen);
+    KeepShot(shot, "editor-row-box");
+    const wxPoint background(shot.GetWidth() - 2, shot.GetHeight() / 2);
+    std::vector<std::pair<int, int>> runs;
+    bool inRun = false;
+    for (int x = 0; x < std::min(shot.GetWidth(), d.m_list->FromDIP(60)) && runs.size() <= 2; ++x)
+    {
+        bool side = true;
+        for (int y = 0; y < shot.GetHeight() && side; ++y)
+            side = PixelDistance(shot, wxPoint(x, y), shot, background) > 30;
+        if (side && !inRun)
+            runs.emplace_back(x, x);
+        else if (side)
+            runs.back().second = x;
+        inRun = side;
+    }
+    if (runs.size() < 2)
+        return {-1, -1};
+    return {runs[0].first, runs[1].second};
+}
+}
+
+TEST_F(ListDlgTest, TapAnywhereOnTheDrawnBoxTicksAndRightOfItSelects)
+{
+    const ListRecord list = MakeList(u"Groceries", s_fiveItems);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        const auto [left, right] = DrawnBoxColumns(d, 4);
+        ASSERT_GE(left, 0);
+        ASSERT_GE(right - left, d.m_list->FromDIP(10)) << left << " " << right;
+        const auto buttonsFollowSelection = [&](const char* where) {
+            const bool selected = d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED) >= 0;
+            for (int id : {ID_EDIT_ITEM, ID_DELETE_ITEM_BUTTON})
+                EXPECT_EQ(selected, Enabled(d, id)) << where << " " << id;
+            if (!selected)
+            {
+                EXPECT_FALSE(Enabled(d, ID_ITEM_MOVE_UP)) << where;
+                EXPECT_FALSE(Enabled(d, ID_ITEM_MOVE_DOWN)) << where;
+            }
+        };
+
+        // Anywhere from the box's left edge to its right edge it ticks:
+        // Bread, Eggs and Jam, then Tea (checked) is unticked.
+        const int16_t unchecked = Stored(list.id).uncheckedCount;
+        const struct
+        {
+            long row;
+            int x;
+            int16_t checked;
+            int16_t unchecked;
+        } onBox[] = {{0, left, 1, static_cast<int16_t>(unchecked - 1)},
+                     {2, (left + right) / 2, 1, static_cast<int16_t>(unchecked - 2)},
+                     {4, right, 1, static_cast<int16_t>(unchecked - 3)},
+                     {3, left + (right - left) * 3 / 4, 0, static_cast<int16_t>(unchecked - 2)}};
+        for (const auto& tap : onBox)
+        {
+            TapRow(d, tap.row, tap.x);
+            const ListRecord stored = Stored(list.id);
+            EXPECT_EQ(tap.checked, stored.items[tap.row].checked) << "x " << tap.x;
+            EXPECT_EQ(tap.unchecked, stored.uncheckedCount) << "x " << tap.x;
+            EXPECT_EQ(tap.checked != 0, d.m_list->IsItemChecked(tap.row)) << "x " << tap.x;
+            buttonsFollowSelection("on the box");
+        }
+
+        // Just right of it and on the text: the row is chosen, nothing ticks.
+        for (int x : {right + d.m_list->FromDIP(3), d.m_list->FromDIP(80)})
+        {
+            TapRow(d, 1, x);
+            const ListRecord stored = Stored(list.id);
+            EXPECT_EQ(1, stored.items[1].checked) << "x " << x;
+            EXPECT_EQ(unchecked - 2, stored.uncheckedCount) << "x " << x;
+            EXPECT_TRUE(d.m_list->IsItemChecked(1)) << "x " << x;
+            EXPECT_EQ(1, d.m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) << "x " << x;
+            EXPECT_TRUE(Enabled(d, ID_EDIT_ITEM)) << "x " << x;
+            buttonsFollowSelection("right of the box");
+        }
+
+        // A double tap on the box ticks twice and opens nothing.
+        {
+            wxTestingModalHook noDialogs;
+            wxRect rect;
+            ASSERT_TRUE(d.m_list->GetItemRect(4, rect));
+            wxUIActionSimulator sim;
+            sim.MouseMove(d.m_list->ClientToScreen(wxPoint((left + right) / 2, rect.y + rect.height / 2)));
+            Pump(30);
+            sim.MouseDblClick();
+            Pump(300);
+            noDialogs.CheckUnmetExpectations();
+        }
+        EXPECT_EQ(1, Stored(list.id).items[4].checked);
+        EXPECT_EQ(unchecked - 2, Stored(list.id).uncheckedCount);
+        EXPECT_TRUE(d.m_list->IsItemChecked(4));
         TapTitleBar(d, TitleArea::Cancel);
     });
 }

@@ -1,5 +1,5 @@
-// Starts the real help viewer on a display and reads back, through its
-// --report option, what it opened and where its view stands.
+// Starts the help viewer's test build on a display and reads back, through
+// its --report option, what it opened and where its view stands.
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ Report RunViewer(const std::string& argument, int timeoutMs = 15000)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const std::string viewer = Process::HelpViewerPath();
+    const std::string viewer = TALLYARD_HELP_REPORT;
     std::vector<char*> argv = {const_cast<char*>(viewer.c_str()), const_cast<char*>("--report"),
                                const_cast<char*>(argument.c_str()), nullptr};
     pid_t pid = -1;

@@ -30,7 +30,14 @@ struct CrashRun
     int landedInFlight = 0;
     int integrityChecks = 0;
     std::map<std::string, int> inFlightKinds; // change in flight at the kill
+    std::map<std::string, int> ackedKinds;
     std::vector<std::string> failures;
+
+    int Acked(const std::string& kind) const
+    {
+        const auto it = ackedKinds.find(kind);
+        return it == ackedKinds.end() ? 0 : it->second;
+    }
 };
 
 std::string Field(const std::string& line, int n)
@@ -135,6 +142,7 @@ CrashRun RunStoreCrashes(int kills, unsigned seed)
             case 'A':
                 acked = pending;
                 ++run.acks;
+                ++run.ackedKinds[pendingKind];
                 pending.clear();
                 pendingKind.clear();
                 break;
@@ -163,7 +171,8 @@ std::string Summary(const CrashRun& run)
     std::ostringstream out;
     out << run.kills << " kills, " << run.acks << " acknowledged changes, " << run.landedInFlight
         << " in-flight changes found landed whole, " << run.integrityChecks
-        << " integrity checks; in flight at the kill:";
+        << " integrity checks (" << run.Acked("undo") << " undos, " << run.Acked("redo")
+        << " redos acknowledged); in flight at the kill:";
     for (auto& [kind, n] : run.inFlightKinds)
         out << ' ' << kind << '=' << n;
     return out.str();
@@ -178,6 +187,8 @@ TEST(Crash, KilledStoreKeepsEveryAcknowledgedChangeAndNoHalfChange)
         ADD_FAILURE() << f;
     EXPECT_GT(run.acks, run.kills) << "the worker barely got to change anything";
     EXPECT_GE(run.inFlightKinds.size(), LongRun() ? 12u : 6u) << "kills hit too few kinds of change";
+    EXPECT_GT(run.Acked("undo"), 0) << "no undo was acknowledged";
+    EXPECT_GT(run.Acked("redo"), 0) << "no redo was acknowledged";
 }
 
 // The worker's writes reach the disk only when synced: a kill is a power cut.

@@ -12,6 +12,7 @@
 // prints SQLite's own log to stderr.
 
 #include "app/SettingsKey.h"
+#include "platform/UndoHistory.h"
 #include "tests/reliability/PowerCutVfs.h"
 #include "tests/reliability/StoreChanges.h"
 
@@ -51,6 +52,8 @@ std::string Hex(uint64_t h)
     return buf;
 }
 
+std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
 int RunStore(unsigned seed, long maxChanges)
 {
     if (!ListStore::CreateDatabases())
@@ -73,28 +76,70 @@ int RunStore(unsigned seed, long maxChanges)
     Say("S " + Hex(Fnv1a(now.Canonical())));
     std::mt19937 rng(seed);
     int counter = NextCounter(now);
+    // The stores before each step that can be undone, and after each undone one.
+    std::vector<std::string> undoStates, redoStates;
     for (long n = 0; maxChanges < 0 || n < maxChanges; ++n)
     {
-        PlannedChange change = PlanRandomChange(now, rng, counter);
-        const std::string want = change.expected.Canonical();
-        Say("P " + Hex(Fnv1a(want)) + " " + change.kind);
-        if (!change.run())
+        const std::string before = now.Canonical();
+        const unsigned roll = rng() % 100;
+        std::string want, kind;
+        bool ok = false;
+        if (roll < 20 && !undoStates.empty())
         {
-            Say("F " + change.kind + " (" + Utf8(ListStore::LastError()) + ")");
+            kind = "undo";
+            want = undoStates.back();
+            Say("P " + Hex(Fnv1a(want)) + " " + kind);
+            ok = ObjectStore::Undo::UndoLast() == ObjectStore::UndoOutcome::Done;
+            if (ok)
+            {
+                undoStates.pop_back();
+                redoStates.push_back(before);
+            }
+        }
+        else if (roll < 45 && !redoStates.empty())
+        {
+            kind = "redo";
+            want = redoStates.back();
+            Say("P " + Hex(Fnv1a(want)) + " " + kind);
+            ok = ObjectStore::Undo::RedoLast() == ObjectStore::UndoOutcome::Done;
+            if (ok)
+            {
+                redoStates.pop_back();
+                undoStates.push_back(before);
+            }
+        }
+        else
+        {
+            PlannedChange change = PlanRandomChange(now, rng, counter);
+            kind = change.kind;
+            want = change.expected.Canonical();
+            Say("P " + Hex(Fnv1a(want)) + " " + kind);
+            {
+                ObjectStore::UndoStep step(U16(kind));
+                ok = change.run();
+            }
+            // A change that changed nothing is no step.
+            if (ok && want != before)
+            {
+                undoStates.push_back(before);
+                redoStates.clear();
+            }
+        }
+        if (!ok)
+        {
+            Say("F " + kind + " (" + Utf8(ListStore::LastError()) + ")");
             return 4;
         }
         Say("A");
         if (!now.Load() || now.Canonical() != want)
         {
-            Say("X store differs after " + change.kind);
+            Say("X store differs after " + kind);
             std::cerr << "expected:\n" << want << "stored:\n" << now.Canonical();
             return 3;
         }
     }
     return 0;
 }
-
-std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 int RunRegistry(unsigned seed, long maxWrites)
 {

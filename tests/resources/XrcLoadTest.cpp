@@ -155,7 +155,8 @@ TEST(XrcTemplates, SharedTemplatesArePresent)
 
 TEST(XrcMenus, MainWindowToolsMenu)
 {
-    EXPECT_EQ("About Tallyard...=57664;-;Preferences...=32778;Sort[Alphabetically=32801;By Item Count=32802]",
+    EXPECT_EQ("About Tallyard...=57664;-;Preferences...=32778;Sort[Alphabetically=32801;By Item Count=32802];-;"
+              "Undo=57643;Redo=57644",
               DescribeMenu("IDR_MAINFRAME"));
 }
 
@@ -166,7 +167,8 @@ TEST(XrcMenus, EditorMenusKeepTheirTextsAndIds)
     EXPECT_EQ("Purge Checked Items...=32817;-;Uncheck All=32818;Check All=32819;Invert Checks=32820;-;"
               "Filter[Show All=32783;Show Unchecked=32784;Show Checked=32785]",
               DescribeMenu("IDR_LIST_MENU_ITEMS"));
-    EXPECT_EQ("About Tallyard...=57664;-;Preferences...=32778;Sort[Sort by Priority=32780;Sort Alphbetically=32801]",
+    EXPECT_EQ("About Tallyard...=57664;-;Preferences...=32778;Sort[Sort by Priority=32780;Sort Alphbetically=32801];-;"
+              "Undo=57643;Redo=57644",
               DescribeMenu("IDR_LIST_MENU_TOOLS"));
 }
 

@@ -1,9 +1,4 @@
-// tallyard-help: shows the manual, opened at an anchor.
-//
-//   tallyard-help [--report] FILE[#ANCHOR]
-//
-// --report prints what was opened and where the view stands once the window
-// is on screen, then closes it; tests use it to see the real window.
+#include "platform/helpviewer/HelpFrame.h"
 
 #include <wx/app.h>
 #include <wx/bmpbndl.h>
@@ -16,10 +11,8 @@
 #include <wx/iconbndl.h>
 #include <wx/log.h>
 #include <wx/stream.h>
-#include <wx/timer.h>
 #include <wx/utils.h>
 
-#include <cstdio>
 #include <string>
 
 namespace
@@ -75,24 +68,6 @@ class HelpWindow : public wxHtmlWindow
 public:
     explicit HelpWindow(wxWindow* parent) : wxHtmlWindow(parent, wxID_ANY) {}
 
-    /// The top of the named anchor in the page, or -1.
-    int AnchorTop(const wxString& anchor) const
-    {
-        const wxHtmlCell* cell = GetInternalRepresentation();
-        if (!cell || anchor.empty())
-            return -1;
-        const wxHtmlCell* target = cell->Find(wxHTML_COND_ISANCHOR, &anchor);
-        return target ? target->GetAbsPos().y : -1;
-    }
-
-    int ScrollTop() const
-    {
-        int unitX, unitY, x, y;
-        GetScrollPixelsPerUnit(&unitX, &unitY);
-        GetViewStart(&x, &y);
-        return y * unitY;
-    }
-
 protected:
     void OnLinkClicked(const wxHtmlLinkInfo& link) override
     {
@@ -104,39 +79,16 @@ protected:
     }
 };
 
-class HelpFrame : public wxFrame
-{
-public:
-    HelpFrame(const wxString& file, const wxString& anchor, bool report);
-
-private:
-    void Open();
-    void SetProgramIcon();
-    void Report();
-    void OnClose(wxCommandEvent& event);
-    void OnBack(wxCommandEvent& event);
-    void OnForward(wxCommandEvent& event);
-    void OnReportTimer(wxTimerEvent& event);
-
-    HelpWindow* m_html;
-    wxString m_file;
-    wxString m_anchor;
-    bool m_report;
-    bool m_opened = false;
-    wxTimer m_reportTimer;
-
-    wxDECLARE_EVENT_TABLE();
-};
+}
 
 wxBEGIN_EVENT_TABLE(HelpFrame, wxFrame)
     EVT_MENU(           wxID_CLOSE,     HelpFrame::OnClose)
     EVT_MENU(           wxID_BACKWARD,  HelpFrame::OnBack)
     EVT_MENU(           wxID_FORWARD,   HelpFrame::OnForward)
-    EVT_TIMER(          wxID_ANY,       HelpFrame::OnReportTimer)
 wxEND_EVENT_TABLE()
 
-HelpFrame::HelpFrame(const wxString& file, const wxString& anchor, bool report)
-    : wxFrame(nullptr, wxID_ANY, kTitle), m_file(file), m_anchor(anchor), m_report(report), m_reportTimer(this)
+HelpFrame::HelpFrame(const wxString& file, const wxString& anchor)
+    : wxFrame(nullptr, wxID_ANY, kTitle), m_file(file), m_anchor(anchor)
 {
     m_html = new HelpWindow(this);
     m_html->SetRelatedFrame(this, "%s"); // the page's own title
@@ -196,20 +148,7 @@ void HelpFrame::Open()
         SetTitle(kTitle);
     }
     m_html->SetFocus();
-    if (m_report)
-        m_reportTimer.StartOnce(400);
-}
-
-void HelpFrame::Report()
-{
-    const int top = m_html->AnchorTop(m_anchor);
-    const int scroll = m_html->ScrollTop();
-    std::printf("opened=%d\npage=%s\nanchor=%s\ntitle=%s\nshown=%d\nscroll=%d\nanchor_top=%d\nheight=%d\nicons=%zu\n",
-                m_opened ? 1 : 0, static_cast<const char*>(m_html->GetOpenedPage().utf8_str()),
-                static_cast<const char*>(m_html->GetOpenedAnchor().utf8_str()),
-                static_cast<const char*>(GetTitle().utf8_str()), IsShownOnScreen() ? 1 : 0, scroll, top,
-                m_html->GetClientSize().y, GetIcons().GetIconCount());
-    std::fflush(stdout);
+    m_ready = true;
 }
 
 void HelpFrame::OnClose(wxCommandEvent&)
@@ -227,44 +166,24 @@ void HelpFrame::OnForward(wxCommandEvent&)
     m_html->HistoryForward();
 }
 
-void HelpFrame::OnReportTimer(wxTimerEvent&)
+HelpFrame* HelpFrame::ShowFor(const wxString& target)
 {
-    Report();
-    Close();
-}
-
-class HelpApp : public wxApp
-{
-public:
-    bool OnInit() override
+    static bool s_filtered = false;
+    if (!s_filtered)
     {
-        SetAppName("tallyard-help");
         wxHtmlWindow::AddFilter(new HtmFileFilter);
-        bool report = false;
-        wxString target;
-        for (int i = 1; i < argc; ++i)
-        {
-            if (argv[i] == "--report")
-                report = true;
-            else
-                target = argv[i];
-        }
-
-        // "FILE#ANCHOR": a '#' may also belong to a folder's name, so the
-        // argument is first taken whole.
-        wxString file = target;
-        wxString anchor;
-        if (!wxFileName::FileExists(target) && target.Find('#', true) != wxNOT_FOUND)
-        {
-            file = target.BeforeLast('#');
-            anchor = target.AfterLast('#');
-        }
-
-        auto* frame = new HelpFrame(file, anchor, report);
-        frame->Show();
-        return true;
+        s_filtered = true;
     }
-};
+    // "FILE#ANCHOR": a '#' may also belong to a folder's name, so the
+    // argument is first taken whole.
+    wxString file = target;
+    wxString anchor;
+    if (!wxFileName::FileExists(target) && target.Find('#', true) != wxNOT_FOUND)
+    {
+        file = target.BeforeLast('#');
+        anchor = target.AfterLast('#');
+    }
+    auto* frame = new HelpFrame(file, anchor);
+    frame->Show();
+    return frame;
 }
-
-wxIMPLEMENT_APP(HelpApp);

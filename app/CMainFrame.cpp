@@ -1,9 +1,11 @@
 #include "app/CMainFrame.h"
 
 #include "app/CStartupSplash.h"
-#include "app/FramePlacement.h"
+#include "app/CSyncController.h"
 #include "app/CToolStrip.h"
+#include "app/FramePlacement.h"
 #include "controls/WithinWindow.h"
+#include "dialogs/CSyncSettingsDlg.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
@@ -138,6 +140,8 @@ wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
     EVT_SIZE(                                        CMainFrame::OnSize)
     EVT_MOVE(                                        CMainFrame::OnMove)
     EVT_CLOSE(                                       CMainFrame::OnClose)
+    EVT_MENU(ID_SYNC_NOW,                            CMainFrame::OnSyncNow)
+    EVT_MENU(ID_SYNC_SETTINGS,                       CMainFrame::OnSyncSettings)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -170,6 +174,7 @@ bool CMainFrame::OnCreate(int startupWaitMs)
     if (!m_dialogBar)
         return false;
     SetBarId(m_dialogBar, IDC_DIALOGBAR);
+    m_sync = std::make_unique<CSyncController>(this, m_dialogBar->FindWindow(IDC_DIALOGBAR_TEXT));
 
     bands->Add(m_commandBar, wxSizerFlags().Expand());
     bands->Add(m_toolBar, wxSizerFlags().Expand());
@@ -181,6 +186,7 @@ bool CMainFrame::OnCreate(int startupWaitMs)
     SetSizer(m_sizer);
     FitCategorySelector();
     Layout();
+    FitDialogBarText();
 
     static const wxAcceleratorEntry accelerators[] = {
         {wxACCEL_CTRL, 'N', ID_FILE_NEW},  {wxACCEL_CTRL, 'O', ID_FILE_OPEN},  {wxACCEL_CTRL, 'S', ID_FILE_SAVE},
@@ -299,4 +305,25 @@ void CMainFrame::SetViewWindow(wxWindow* form)
         m_sizer->AddStretchSpacer();
     m_sizer->Add(m_reBar, wxSizerFlags().Expand());
     Layout();
+    FitDialogBarText();
+}
+
+void CMainFrame::FitDialogBarText()
+{
+    // The line of the last sync spans the bar.
+    wxWindow* text = m_dialogBar ? m_dialogBar->FindWindow(IDC_DIALOGBAR_TEXT) : nullptr;
+    if (text)
+        text->SetSize(m_dialogBar->GetClientSize().x - FromDIP(2), -1);
+}
+
+void CMainFrame::OnSyncNow(wxCommandEvent&)
+{
+    m_sync->SyncNow();
+}
+
+void CMainFrame::OnSyncSettings(wxCommandEvent&)
+{
+    CSyncSettingsDlg dlg(this);
+    if (dlg.ShowModal() == wxID_OK)
+        m_sync->SettingsChanged(dlg.UnkeptPassword());
 }

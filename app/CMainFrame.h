@@ -6,6 +6,9 @@
 
 #include <wx/docview.h>
 
+#include <memory>
+
+class CSyncController;
 class CToolStrip;
 class wxBoxSizer;
 class wxComboBox;
@@ -45,6 +48,9 @@ public:
     /// The Tools menu the command bar opens (menu 128).
     wxMenu* GetToolsMenu() const { return m_toolsMenu; }
 
+    /// The program's syncs (Tools, Sync Now and the automatic ones).
+    CSyncController* GetSyncController() const { return m_sync.get(); }
+
 private:
     bool OnCreate(int startupWaitMs);
     bool CreateCommandBar();
@@ -56,6 +62,9 @@ private:
     void NotePlacement();
     void FitCategorySelector();
     void OnClose(wxCloseEvent& event);
+    void OnSyncNow(wxCommandEvent& event);
+    void OnSyncSettings(wxCommandEvent& event);
+    void FitDialogBarText();
 
     wxToolBar* m_commandBar = nullptr;
     CToolStrip* m_toolBar = nullptr;
@@ -66,6 +75,7 @@ private:
     wxBoxSizer* m_sizer = nullptr;
     bool m_created = false;
     FramePlacement m_normal;
+    std::unique_ptr<CSyncController> m_sync;
 
     wxDECLARE_EVENT_TABLE();
 };

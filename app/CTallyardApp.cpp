@@ -3,6 +3,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CStartupSplash.h"
+#include "app/CSyncController.h"
 #include "app/CTallyardDoc.h"
 #include "browser/CTallyardView.h"
 #include "controls/Controls.h"
@@ -14,6 +15,7 @@
 #include "store/ListStore.h"
 
 #include <wx/docview.h>
+#include <wx/thread.h>
 
 const char* const kFrameworkRegistryKey = "Local AppWizard-Generated Applications";
 
@@ -47,7 +49,14 @@ bool s_writeFailureNoticePending = false;
 void CTallyardApp::InstallStoreMessageHook()
 {
     ListStore::SetMessageHook([](const std::u16string& text, const std::u16string& caption) {
-        ShowMessage(ToWx(text), caption.empty() ? wxString("Error") : ToWx(caption), wxOK, nullptr);
+        auto show = [text, caption] {
+            ShowMessage(ToWx(text), caption.empty() ? wxString("Error") : ToWx(caption), wxOK, nullptr);
+        };
+        // The sync's worker shows nothing itself: the main loop does.
+        if (wxThread::IsMain())
+            show();
+        else if (wxTheApp)
+            wxTheApp->CallAfter(show);
     });
     // Handlers rebuild their lists from the store after a change, so a
     // refused change would otherwise just vanish from the screen: say so once
@@ -104,6 +113,8 @@ bool CTallyardApp::OnInit()
     }
     frame->Show(true);
     frame->Update();
+    // Syncing begins once the window is painted, never before.
+    frame->CallAfter([frame] { frame->GetSyncController()->Start(); });
     return true;
 }
 

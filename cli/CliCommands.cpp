@@ -3,6 +3,7 @@
 #include "store/ListStore.h"
 #include "sync/IcalExchange.h"
 #include "sync/IcalText.h"
+#include "sync/SyncCommand.h"
 
 #include <iostream>
 #include <iterator>
@@ -13,6 +14,7 @@ namespace Cli
 const char* const Usage = "Usage: tallyard-cli export [--category NAME] FILE\n"
                           "       tallyard-cli import FILE\n"
                           "       tallyard-cli list [--category NAME]\n"
+                          "       tallyard-cli sync [--url URL] [--user NAME] [--password-file FILE]\n"
                           "       tallyard-cli --help\n"
                           "\n"
                           "Works on the checklists of Tallyard ($XDG_DATA_HOME/tallyard), also while\n"
@@ -131,6 +133,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 {
     if (args.empty())
         return UsageError(err, "no command given");
+    if (args[0] == "sync")
+        return Sync::RunSyncCommand({args.begin() + 1, args.end()}, out, err);
     Parsed p;
     for (size_t i = 0; i < args.size(); ++i)
     {

@@ -178,6 +178,19 @@ std::string StorePath();
 /// Drops the cached connection so the next operation reopens and re-checks
 /// the file. Handles still open keep theirs until closed.
 void ResetConnection();
+
+/// While one lives, the store operations of the thread that made it use a
+/// connection of that thread's own instead of the process's shared one: a
+/// worker beside the user interface then never joins the other's
+/// transactions. Nests; the connection closes with the outermost.
+class ThreadConnection
+{
+public:
+    ThreadConnection();
+    ~ThreadConnection();
+    ThreadConnection(const ThreadConnection&) = delete;
+    ThreadConnection& operator=(const ThreadConnection&) = delete;
+};
 }
 
 #endif

@@ -362,10 +362,19 @@ void Retire(Connection& c)
 }
 }
 
+thread_local int t_ownDepth = 0;
+thread_local std::shared_ptr<Connection> t_own;
+
 std::shared_ptr<Connection> Acquire()
 {
     const std::string dir = Paths::DataDir();
     const std::string path = dir + "/objectstore.db";
+    if (t_ownDepth > 0)
+    {
+        if (!t_own || t_own->path != path || t_own->broken)
+            t_own = OpenStore(dir, path);
+        return t_own;
+    }
     std::lock_guard<std::mutex> lock(s_mutex);
     if (s_current && s_current->path == path && !s_current->broken)
     {
@@ -401,6 +410,17 @@ std::shared_ptr<Connection> Acquire()
 
 namespace ObjectStore
 {
+ThreadConnection::ThreadConnection()
+{
+    ++detail::t_ownDepth;
+}
+
+ThreadConnection::~ThreadConnection()
+{
+    if (--detail::t_ownDepth == 0)
+        detail::t_own.reset();
+}
+
 std::string LastError()
 {
     return detail::t_lastError;

@@ -51,7 +51,9 @@
     X(ID_EDIT_REDO, 57644)               \
     X(ID_EDIT_CUT, 57635)                \
     X(ID_EDIT_COPY, 57634)               \
-    X(ID_EDIT_PASTE, 57637)
+    X(ID_EDIT_PASTE, 57637)              \
+    X(ID_SYNC_NOW, 33110)                \
+    X(ID_SYNC_SETTINGS, 33111)
 
 #define TALLYARD_CONTROL_IDS(X)          \
     X(IDC_CHECKLISTS, 1000)              \
@@ -79,7 +81,14 @@
     X(IDC_COMMAND_BAR, 0xE800)           \
     X(IDC_TOOLBAR, 0xE800)               \
     X(IDC_DIALOGBAR, 0xE805)             \
-    X(IDC_REBAR, 0xE804)
+    X(IDC_REBAR, 0xE804)                 \
+    X(IDC_SYNC_URL, 1101)                \
+    X(IDC_SYNC_USER, 1102)               \
+    X(IDC_SYNC_PASSWORD, 1103)           \
+    X(IDC_SYNC_AUTOMATIC, 1104)          \
+    X(IDC_SYNC_UNENCRYPTED, 1105)        \
+    X(IDC_SYNC_TEST, 1106)               \
+    X(IDC_SYNC_RESULT, 1107)
 
 #define TALLYARD_RESOURCE_IDS(X)         \
     X(IDD_ABOUTBOX, 100)                 \
@@ -113,7 +122,8 @@
     X(IDS_TOOLS, 103)                    \
     X(IDS_LIST, 32772)                   \
     X(IDS_ITEMS, 32812)                  \
-    X(IDS_LIST_TOOLS, 32835)
+    X(IDS_LIST_TOOLS, 32835)             \
+    X(IDD_SYNC_SETTINGS, 33112)
 
 #define TALLYARD_DECLARE_ID(name, value) name = value,
 enum CommandId : int { TALLYARD_COMMAND_IDS(TALLYARD_DECLARE_ID) };

@@ -7,6 +7,7 @@
 #include "dialogs/CListNameDlg.h"
 #include "dialogs/CNoteDlg.h"
 #include "dialogs/CPreferencesDlg.h"
+#include "dialogs/CSyncSettingsDlg.h"
 #include "platform/Registry.h"
 #include "resources/ResourceIds.h"
 #include "store/ListStore.h"
@@ -174,5 +175,9 @@ TEST(DialogHelp, EachDialogOpensItsOwnTopic)
     {
         CPreferencesDlg dlg(nullptr);
         ExpectHelpTopic(dlg, "#Preferences_Help");
+    }
+    {
+        CSyncSettingsDlg dlg(nullptr);
+        ExpectHelpTopic(dlg, "#SyncSettings_Help");
     }
 }

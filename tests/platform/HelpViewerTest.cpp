@@ -103,7 +103,7 @@ protected:
 TEST_F(HelpViewer, OpensTheManualAtEachAnchorWithTheAnchorInView)
 {
     const char* const anchors[] = {"ChecklistDlg_Help", "Item_Help",  "Categories_Help", "NewCategory_Help",
-                                   "NewChecklist_Help", "Note_Help", "Preferences_Help"};
+                                   "NewChecklist_Help", "Note_Help", "Preferences_Help", "SyncSettings_Help"};
     int previousTop = -1;
     for (const char* anchor : anchors)
     {

@@ -18,7 +18,7 @@ namespace
 using Argv = std::vector<std::string>;
 
 const char* const kTopics[] = {"#ChecklistDlg_Help", "#Item_Help",   "#Categories_Help", "#NewCategory_Help",
-                               "#NewChecklist_Help", "#Note_Help", "#Preferences_Help"};
+                               "#NewChecklist_Help", "#Note_Help", "#Preferences_Help", "#SyncSettings_Help"};
 
 /// Records what would have been started instead of starting it.
 class ProcessTest : public testing::Test

@@ -65,6 +65,10 @@ protected:
     void OnSortByItemCount(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);
 
+    // ExchangeCommands.cpp: iCalendar files.
+    void OnImport(wxCommandEvent& event);
+    void OnExport(wxCommandEvent& event);
+
     // Commands on checklists (ChecklistCommands.cpp).
     void OnNewChecklist(wxCommandEvent& event);
     void OnOpenChecklist(wxCommandEvent& event);

@@ -18,6 +18,8 @@
     X(ID_PREFERENCES, 32778)             \
     X(ID_SORT_ALPHA, 32801)              \
     X(ID_SORT_ITEM_COUNT, 32802)         \
+    X(ID_IMPORT, 33100)                  \
+    X(ID_EXPORT, 33101)                  \
     X(ID_MENU_TOOLS, 106)                \
     X(ID_MENU_LIST, 32831)               \
     X(ID_MENU_ITEMS, 32810)              \

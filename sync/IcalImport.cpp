@@ -390,6 +390,8 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
     std::map<Target, int32_t> listIds;          // file checklist -> store id
     std::set<int32_t> recount;                  // stored checklists whose items changed
     std::map<int32_t, std::pair<int, int>> made; // new checklist -> items, unchecked
+    std::map<int32_t, ListRecord> madeLists;
+    std::vector<Extra> newRows; // of records the file adds: UIDs known to be free
     for (size_t i = 0; i < m_entries.size(); ++i)
     {
         const Entry& e = m_entries[i];
@@ -415,12 +417,19 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
             return Fail(error);
         extra.id = list.id;
         extra.fingerprint = IcalMapping::Fingerprint(list);
-        if (!IcalStore::Save(extra))
-            return Fail(error);
         listIds[{int(i), 0}] = list.id;
         m_listUids[list.id] = extra.uid;
-        if (!e.stored)
+        if (e.stored)
+        {
+            if (!IcalStore::Save(extra))
+                return Fail(error);
+        }
+        else
+        {
+            newRows.push_back(std::move(extra));
             made[list.id] = {0, 0};
+            madeLists[list.id] = std::move(list);
+        }
         ++(e.stored ? counts.checklistsUpdated : counts.checklistsAdded);
     }
 
@@ -443,6 +452,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         listIds[{-2, 0}] = list.id;
         m_listUids[list.id] = extra.uid;
         made[list.id] = {0, 0};
+        madeLists[list.id] = list;
         ++counts.checklistsAdded;
     }
 
@@ -457,7 +467,6 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         const int32_t listId = t.todo == -1 ? t.listId : listIds[t];
         itemsOf[listId].push_back(int(i));
     }
-    std::vector<Extra> newRows;
     for (auto& [listId, group] : itemsOf)
     {
         const bool isNew = made.count(listId) != 0;
@@ -534,9 +543,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
     {
         if (count.first == 0)
             continue;
-        ListRecord list;
-        if (!list.LoadList(listId))
-            return Fail(error);
+        ListRecord& list = madeLists[listId];
         list.itemCount = int16_t(count.first);
         list.uncheckedCount = int16_t(count.second);
         if (!list.SaveList())

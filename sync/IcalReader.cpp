@@ -103,6 +103,14 @@ std::string LineName(const std::string& line)
     return Upper(line.substr(0, n));
 }
 
+// The properties of a VTODO that the mapping always makes itself.
+static bool IsWrittenName(const std::string& name)
+{
+    static const char* const written[] = {"UID", "SUMMARY", "DESCRIPTION", "X-APPLE-SORT-ORDER", "DTSTAMP",
+                                          "LAST-MODIFIED"};
+    return std::any_of(std::begin(written), std::end(written), [&](const char* w) { return name == w; });
+}
+
 bool IsMappedName(const std::string& name)
 {
     static const char* const mapped[] = {"UID",      "SUMMARY",   "DESCRIPTION", "CATEGORIES", "X-APPLE-SORT-ORDER",
@@ -134,19 +142,23 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
     int todoIndex = -1;             // the VTODO being read, if any
     int next = 1;
     int lastLine = 1;
+    struct LineFree
+    {
+        void operator()(char* p) const { std::free(p); }
+    };
     for (;;)
     {
         const int start = next;
-        char* raw = icalparser_get_line(parser.get(), &LineFeed::Next);
+        std::unique_ptr<char, LineFree> raw(icalparser_get_line(parser.get(), &LineFeed::Next));
         if (!raw)
             break;
         next = feed.line;
-        std::string line(raw);
-        std::free(raw);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
+        size_t length = std::strlen(raw.get());
+        if (length > 0 && raw.get()[length - 1] == '\r')
+            raw.get()[--length] = '\0';
+        if (length == 0)
             continue;
+        const std::string line(raw.get(), length);
         lastLine = start;
 
         const std::string begin = Marker(line, "BEGIN:");
@@ -161,14 +173,11 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
         {
             if (stack.size() == 1 && begin == "VTODO")
             {
-                calendar.todos.push_back({start, nullptr, {}, {}});
+                calendar.todos.push_back({start, nullptr, {}});
                 todoIndex = int(calendar.todos.size()) - 1;
             }
             else if (todoIndex >= 0)
-            {
                 calendar.todos[size_t(todoIndex)].lines.push_back(line);
-                calendar.todos[size_t(todoIndex)].lineNumbers.push_back(start);
-            }
             stack.push_back(begin);
         }
         else if (!end.empty())
@@ -183,23 +192,20 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
             if (todoIndex >= 0 && stack.size() == 1)
                 todoIndex = -1;
             else if (todoIndex >= 0)
-            {
                 calendar.todos[size_t(todoIndex)].lines.push_back(line);
-                calendar.todos[size_t(todoIndex)].lineNumbers.push_back(start);
-            }
         }
-        else if (todoIndex >= 0)
+        std::string name;
+        if (todoIndex >= 0 && begin.empty() && end.empty())
         {
             ownLine = stack.size() == 2;
-            calendar.todos[size_t(todoIndex)].lines.push_back(line);
-            calendar.todos[size_t(todoIndex)].lineNumbers.push_back(start);
+            name = LineName(line);
+            if (!ownLine || !IsWrittenName(name))
+                calendar.todos[size_t(todoIndex)].lines.push_back(line);
         }
 
-        std::vector<char> buffer(line.begin(), line.end());
-        buffer.push_back('\0');
-        if (icalcomponent* done = icalparser_add_line(parser.get(), buffer.data()))
+        if (icalcomponent* done = icalparser_add_line(parser.get(), raw.get()))
             calendar.roots.emplace_back(done);
-        if (icalparser_get_state(parser.get()) == ICALPARSER_ERROR && ownLine && IsMappedName(LineName(line)))
+        if (icalparser_get_state(parser.get()) == ICALPARSER_ERROR && ownLine && IsMappedName(name))
         {
             error = At(start, "cannot read \"" + Shown(line) + "\"");
             return false;

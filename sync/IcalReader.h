@@ -27,10 +27,10 @@ struct Todo
     /// Parsed by libical; owned by the Calendar's roots.
     icalcomponent* component = nullptr;
     /// Its content lines, unfolded and without line ends, in file order,
-    /// nested components (VALARM, ...) included, its own BEGIN/END not.
+    /// nested components (VALARM, ...) included, its own BEGIN/END not, nor
+    /// the lines the mapping always writes itself (UID, SUMMARY, DESCRIPTION,
+    /// X-APPLE-SORT-ORDER, DTSTAMP, LAST-MODIFIED of the VTODO).
     std::vector<std::string> lines;
-    /// Physical line of each entry of `lines`.
-    std::vector<int> lineNumbers;
 };
 
 struct Calendar

@@ -98,9 +98,10 @@ TEST_F(MainFrameTest, CommandBarHoldsToolsAndTheCategoryDropDown)
 
     const std::vector<std::pair<int, wxString>> tools{
         {ID_APP_ABOUT, "About Tallyard..."}, {0, ""}, {ID_PREFERENCES, "Preferences..."}, {wxID_ANY, "Sort"},
-        {0, ""}, {ID_EDIT_UNDO, "Undo"}, {ID_EDIT_REDO, "Redo"}};
+        {0, ""}, {ID_EDIT_UNDO, "Undo"}, {ID_EDIT_REDO, "Redo"},
+        {0, ""}, {ID_IMPORT, "Import..."}, {ID_EXPORT, "Export..."}};
     auto entries = MenuEntries(m_frame->GetToolsMenu());
-    ASSERT_EQ(7u, entries.size());
+    ASSERT_EQ(10u, entries.size());
     entries[3].first = wxID_ANY;
     EXPECT_EQ(tools, entries);
     const wxMenu* sort = m_frame->GetToolsMenu()->FindItemByPosition(3)->GetSubMenu();

@@ -156,7 +156,7 @@ TEST(XrcTemplates, SharedTemplatesArePresent)
 TEST(XrcMenus, MainWindowToolsMenu)
 {
     EXPECT_EQ("About Tallyard...=57664;-;Preferences...=32778;Sort[Alphabetically=32801;By Item Count=32802];-;"
-              "Undo=57643;Redo=57644",
+              "Undo=57643;Redo=57644;-;Import...=33100;Export...=33101",
               DescribeMenu("IDR_MAINFRAME"));
 }
 

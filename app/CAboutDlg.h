@@ -5,7 +5,8 @@
 #include <wx/string.h>
 
 /// The About box: the start-up picture with the version text drawn over it.
-/// Closed with OK (button, Enter, Escape or the caption's close box).
+/// Closed with OK (button, Enter, Escape or the caption's close box). It
+/// opens over the main window and, when that is smaller, shrinks to fit it.
 class CAboutDlg : public wxDialog
 {
 public:
@@ -21,6 +22,9 @@ protected:
 private:
     void OnInitDialog(wxInitDialogEvent& event);
     void ShowPicture();
+    void FitWithinParent();
+
+    double m_pictureScale = 1.0;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,7 +1,9 @@
 #include "app/CMainFrame.h"
 
 #include "app/CStartupSplash.h"
+#include "app/FramePlacement.h"
 #include "app/CToolStrip.h"
+#include "controls/WithinWindow.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
@@ -16,6 +18,7 @@
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -28,6 +31,9 @@ constexpr int kToolCount = sizeof(s_toolIds) / sizeof(s_toolIds[0]);
 constexpr int kToolSize = 16;
 constexpr int kToolBarHeight = 24;
 constexpr int kCategoryWidth = 80;
+// The drop-down grows with the window up to this width, enough for any
+// usual category name beside the toolkit's arrow.
+constexpr int kCategoryWidthMax = 260;
 
 // Each button names its own command when hovered.
 const char* const s_toolTips[kToolCount] = {"New Checklist", "Open Checklist", "Delete Checklist", "List Note",
@@ -48,7 +54,13 @@ public:
     wxMenu* GetMenu() const { return m_menu.get(); }
 
 private:
-    void OnMenuButton(wxCommandEvent&) { PopupMenu(m_menu.get()); }
+    // From the bar at the bottom edge the menu opens upward, over the window,
+    // where the button was pressed.
+    void OnMenuButton(wxCommandEvent&)
+    {
+        const int x = std::max(0, std::min(ScreenToClient(wxGetMousePosition()).x, GetClientSize().x));
+        PopupMenuWithin(*this, *m_menu, wxPoint(x, 0), MenuOpens::Up);
+    }
 
     std::unique_ptr<wxMenu> m_menu;
 
@@ -125,6 +137,9 @@ int CMainFrame::s_startupWaitMs = CMainFrame::kStartupWaitMs;
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
     EVT_MENU(ID_APP_EXIT,                            CMainFrame::OnAppExit)
+    EVT_SIZE(                                        CMainFrame::OnSize)
+    EVT_MOVE(                                        CMainFrame::OnMove)
+    EVT_CLOSE(                                       CMainFrame::OnClose)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -143,10 +158,12 @@ void CMainFrame::SetStartupWaitForTest(int ms)
 
 bool CMainFrame::OnCreate()
 {
+    // Placed first, so the splash shows over the frame where it will be.
+    RestorePlacement(*this, FromDIP(wxSize(kScreenWidth, kScreenHeight)));
+    m_normal = {GetPosition(), GetClientSize(), false};
     CStartupSplash::Show(this);
 
     SetIcons(WindowIcons(this));
-    SetClientSize(FromDIP(wxSize(kScreenWidth, kScreenHeight)));
 
     m_reBar = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                           wxBORDER_SIMPLE | wxCLIP_CHILDREN | wxTAB_TRAVERSAL);
@@ -169,6 +186,7 @@ bool CMainFrame::OnCreate()
     m_sizer->AddStretchSpacer();
     m_sizer->Add(m_reBar, wxSizerFlags().Expand());
     SetSizer(m_sizer);
+    FitCategorySelector();
     Layout();
 
     static const wxAcceleratorEntry accelerators[] = {
@@ -229,6 +247,51 @@ void CMainFrame::OnAppExit(wxCommandEvent&)
     // The framework's standard exit (Ctrl+Q): close the main window, which
     // ends the program. Nothing needs saving.
     Close();
+}
+
+void CMainFrame::OnSize(wxSizeEvent& event)
+{
+    event.Skip();
+    FitCategorySelector();
+    NotePlacement();
+}
+
+// The drop-down takes the command bar's width beside the Tools button: the
+// toolkit's arrow alone would leave 80 pixels four letters.
+void CMainFrame::FitCategorySelector()
+{
+    if (!m_commandBar || !m_categoryCombo)
+        return;
+    const int current = m_categoryCombo->GetSize().x;
+    const int others = std::max(0, m_commandBar->GetBestSize().x - current);
+    const int room = GetClientSize().x - others - FromDIP(4);
+    const int width = std::max(FromDIP(kCategoryWidth), std::min(room, FromDIP(kCategoryWidthMax)));
+    if (width == current)
+        return;
+    m_categoryCombo->SetMinSize(wxSize(width, -1));
+    m_categoryCombo->SetSize(wxSize(width, -1));
+    m_commandBar->Realize();
+    m_commandBar->InvalidateBestSize();
+}
+
+void CMainFrame::OnMove(wxMoveEvent& event)
+{
+    event.Skip();
+    NotePlacement();
+}
+
+void CMainFrame::NotePlacement()
+{
+    // What a restore returns to: the last size and place that were not
+    // maximised, full screen or minimised.
+    if (m_created && IsShown() && !IsMaximized() && !IsFullScreen() && !IsIconized())
+        m_normal = {GetPosition(), GetClientSize(), false};
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event)
+{
+    StorePlacement(*this, m_normal);
+    event.Skip();
 }
 
 void CMainFrame::SetViewWindow(wxWindow* form)

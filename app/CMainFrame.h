@@ -1,6 +1,7 @@
 #ifndef TALLYARD_APP_CMAINFRAME_H
 #define TALLYARD_APP_CMAINFRAME_H
 
+#include "app/FramePlacement.h"
 #include "browser/ViewHost.h"
 
 #include <wx/docview.h>
@@ -51,6 +52,11 @@ private:
     bool CreateToolBar();
     void OnToolsButton(wxCommandEvent& event);
     void OnAppExit(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void OnMove(wxMoveEvent& event);
+    void NotePlacement();
+    void FitCategorySelector();
+    void OnClose(wxCloseEvent& event);
 
     wxToolBar* m_commandBar = nullptr;
     CToolStrip* m_toolBar = nullptr;
@@ -60,6 +66,7 @@ private:
     wxMenu* m_toolsMenu = nullptr; // owned; shown below the Tools button
     wxBoxSizer* m_sizer = nullptr;
     bool m_created = false;
+    FramePlacement m_normal;
 
     static int s_startupWaitMs;
 

@@ -53,6 +53,12 @@ void CStartupSplash::Show(wxWindow* parentFrame)
 
 CStartupSplash::Window::~Window()
 {
+    if (wxWindow* parent = GetParent())
+    {
+        parent->Unbind(wxEVT_MOVE, &Window::OnParentPlaced, this);
+        parent->Unbind(wxEVT_SIZE, &Window::OnParentPlaced, this);
+        parent->Unbind(wxEVT_SHOW, &Window::OnParentPlaced, this);
+    }
     if (CStartupSplash::s_current == this)
         CStartupSplash::s_current = nullptr;
 }
@@ -71,7 +77,14 @@ bool CStartupSplash::Window::Create(wxWindow* parent)
     m_bitmap = picture.GetBitmapFor(this);
     SetClientSize(FromDIP(Resources::BitmapSize(IDB_SPLASH)));
 
-    CentreOnParent();
+    CentreOverParent();
+    if (parent)
+    {
+        // The frame is placed for good only when the manager shows it.
+        parent->Bind(wxEVT_MOVE, &Window::OnParentPlaced, this);
+        parent->Bind(wxEVT_SIZE, &Window::OnParentPlaced, this);
+        parent->Bind(wxEVT_SHOW, &Window::OnParentPlaced, this);
+    }
     m_timer.SetOwner(this, CStartupSplash::kTimerId);
     m_timer.StartOnce(CStartupSplash::kLifetimeMs);
     SHSipPreference(GetHandle(), SIP_FORCEDOWN);
@@ -102,6 +115,40 @@ void CStartupSplash::Window::PaintNow()
     }
     // The toolkit hands the painted frame to the display after the handler.
     loop->YieldFor(wxEVT_CATEGORY_UI);
+}
+
+// Over the frame's client area, where the main window's content will show.
+void CStartupSplash::Window::CentreOverParent()
+{
+    wxWindow* parent = GetParent();
+    if (!parent)
+    {
+        CentreOnScreen();
+        return;
+    }
+    const wxSize client = parent->GetClientSize();
+    wxRect area(wxPoint(), client);
+    if (parent->IsShownOnScreen())
+    {
+        area.SetPosition(parent->ClientToScreen(wxPoint(0, 0)));
+    }
+    else
+    {
+        // Not yet mapped: the manager's frame as the toolkit expects it,
+        // borders at the sides and the bottom, the rest on top.
+        const wxRect outer = parent->GetScreenRect();
+        const wxSize margins = outer.GetSize() - client;
+        area.SetPosition(outer.GetPosition() + wxPoint(margins.x / 2, margins.y - margins.x / 2));
+    }
+    const wxRect placed = wxRect(GetSize()).CentreIn(area);
+    if (placed.GetPosition() != GetPosition())
+        Move(placed.GetPosition());
+}
+
+void CStartupSplash::Window::OnParentPlaced(wxEvent& event)
+{
+    event.Skip();
+    CentreOverParent();
 }
 
 void CStartupSplash::Window::Hide()

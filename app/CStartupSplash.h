@@ -48,6 +48,8 @@ private:
     Window() = default;
     bool Create(wxWindow* parent);
     void PaintNow();
+    void CentreOverParent();
+    void OnParentPlaced(wxEvent& event);
 
     void OnPaint(wxPaintEvent& event);
     void OnTimer(wxTimerEvent& event);

@@ -7,6 +7,7 @@
 #include "browser/CTallyardView.h"
 #include "controls/Controls.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
@@ -119,5 +120,6 @@ void CTallyardApp::OnAppAbout(wxCommandEvent&)
 
 void CTallyardApp::OnFileOpen(wxCommandEvent& event)
 {
+    const FileChooserFitter fitter;
     m_docManager->OnFileOpen(event);
 }

@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(CToolStrip, wxControl)
@@ -206,6 +207,10 @@ void CToolStrip::OnLeftUp(wxMouseEvent& event)
     wxCommandEvent click(wxEVT_TOOL, m_tools[index].id);
     click.SetEventObject(this);
     ProcessWindowEvent(click);
+    // A dialog the command opened took the pointer's leaving with it: the
+    // button is hot only if the pointer is still on it.
+    const wxPoint pointer = wxGetMousePosition();
+    SetHot(wxFindWindowAtPoint(pointer) == this ? ToolAt(ScreenToClient(pointer)) : -1);
 }
 
 void CToolStrip::OnCaptureLost(wxMouseCaptureLostEvent&)

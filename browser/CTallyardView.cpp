@@ -4,6 +4,7 @@
 #include "controls/GestureListCtrl.h"
 #include "controls/ListPlace.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "dialogs/UndoCommands.h"
 #include "resources/ResourceIds.h"
@@ -11,6 +12,8 @@
 #include <wx/combobox.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
@@ -102,13 +105,15 @@ bool CTallyardView::OnCreate(wxDocument* doc, long flags)
             return wxString();
         return column == 0 ? NameColumnText(row, m_lists[row]) : CountColumnText(m_lists[row]);
     });
+    // The list fills the form, which fills the room above the bars.
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(m_list, wxSizerFlags(1).Expand());
+    m_form->SetSizer(sizer);
+    // A scroll bar drawn over the rows would cover the counts.
+    KeepScrollBarBesideContent(*m_list);
+    m_list->Bind(wxEVT_SIZE, &CTallyardView::OnListResized, this);
+    m_list->GetMainWindow()->Bind(wxEVT_SIZE, &CTallyardView::OnListResized, this);
     host->SetViewWindow(m_form);
-    // Dialog units come out larger here than on the device screen the
-    // template was made for: the list keeps its size, but no more than the
-    // screen shows.
-    const wxSize room = m_form->GetClientSize();
-    const wxSize size = m_list->GetSize();
-    m_list->SetSize(wxSize(std::min(size.x, room.x), std::min(size.y, room.y)));
     Activate(true);
     OnInitialUpdate();
     return true;
@@ -158,8 +163,6 @@ void CTallyardView::RefreshList()
     m_list->DeleteAllItems();
     const std::u16string name = m_settings.ReadString(u"LastCategory", u"All");
     m_lists.LoadLists(name);
-    const int width = m_lists.size() <= kRowsWithoutScrollBar ? kNameColumnWidth : kNameColumnWidthScrolled;
-    m_list->SetColumnWidth(0, m_list->FromDIP(width));
     ShowRowCount(m_lists.size());
     place.Restore(*m_list, [this](int32_t id) {
         const auto it = std::find_if(m_lists.begin(), m_lists.end(), [id](const ListRecord& l) { return l.id == id; });
@@ -167,9 +170,40 @@ void CTallyardView::RefreshList()
     });
 }
 
+void CTallyardView::OnListResized(wxSizeEvent& event)
+{
+    event.Skip();
+    FitColumns();
+}
+
+// The count column stays at the right edge, left of the scroll bar when the
+// rows need one; the name column takes the rest.
+void CTallyardView::FitColumns()
+{
+    if (!m_list || m_list->GetColumnCount() < 2)
+        return;
+    wxWindow* rows = m_list->GetMainWindow();
+    int room = rows->GetClientSize().x;
+    const int count = m_list->GetItemCount();
+    wxRect first;
+    const int rowHeight = count > 0 && m_list->GetItemRect(0, first) ? first.height : 0;
+    const bool needsBar = count > 0 && static_cast<long>(count) * rowHeight > rows->GetClientSize().y;
+    // The bar may not be up yet: it comes with the next layout of the rows.
+    const int barShown = m_list->GetSize().x - m_list->GetClientSize().x > m_list->FromDIP(6);
+    if (needsBar && !barShown)
+        room -= wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
+    const int countWidth = m_list->FromDIP(kCountColumnWidth);
+    const int nameWidth = std::max(countWidth, room - countWidth);
+    if (m_list->GetColumnWidth(1) != countWidth)
+        m_list->SetColumnWidth(1, countWidth);
+    if (m_list->GetColumnWidth(0) != nameWidth)
+        m_list->SetColumnWidth(0, nameWidth);
+}
+
 void CTallyardView::ShowRowCount(size_t count)
 {
     m_list->SetItemCount(static_cast<long>(count));
+    FitColumns();
     m_list->Refresh();
 }
 

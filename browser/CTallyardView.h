@@ -17,12 +17,10 @@ class CViewHost;
 class wxComboBox;
 class wxMenu;
 
-/// Column 0 width while every row fits, and with room for the scroll bar.
+/// Column 0's first width; it then takes the list's width but the count
+/// column's, which keeps its 40 pixels at the right edge.
 constexpr int kNameColumnWidth = 198;
-constexpr int kNameColumnWidthScrolled = 186;
 constexpr int kCountColumnWidth = 40;
-/// Above this many checklists column 0 leaves room for the scroll bar.
-constexpr size_t kRowsWithoutScrollBar = 15;
 
 /// The main view: the checklists of the current category, one row each, the
 /// category drop-down of the frame and the commands on the selected checklist.
@@ -64,6 +62,8 @@ protected:
     void OnSortAlphabetically(wxCommandEvent& event);
     void OnSortByItemCount(wxCommandEvent& event);
     void OnPreferences(wxCommandEvent& event);
+    void OnListResized(wxSizeEvent& event);
+    void FitColumns();
 
     // ExchangeCommands.cpp: iCalendar files.
     void OnImport(wxCommandEvent& event);

@@ -6,6 +6,7 @@
 #include "controls/ContextMenu.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "dialogs/CListNameDlg.h"
 #include "dialogs/CNoteDlg.h"
@@ -252,7 +253,8 @@ void CTallyardView::OnListContextMenu(wxCommandEvent& event)
     // The chosen entry travels from the list up to the frame and so to this
     // view, like the toolbar's commands.
     m_contextMenu = &menu;
-    ShowContextMenu(*m_list, menu, point ? *point : wxDefaultPosition);
+    const wxPoint at = point ? *point : m_list->ScreenToClient(wxGetMousePosition());
+    ShowContextMenu(*m_list, menu, MenuPointWithin(*m_list, menu, at, MenuOpens::Down));
     m_contextMenu = nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "controls/MessageBox.h"
 
+#include "controls/WithinWindow.h"
+
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
@@ -12,6 +14,7 @@ wxString ApplicationTitle()
 
 int ShowMessage(const wxString& text, const wxString& caption, long style, wxWindow* parent)
 {
+    const MessageBoxFitter fitter;
     wxMessageDialog dlg(parent, text, caption.empty() ? ApplicationTitle() : caption, style);
     const int rc = dlg.ShowModal();
     // Closing the box from the window manager answers the safe way: No for a

@@ -3,6 +3,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
+#include <wx/control.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/fontenum.h>
@@ -24,6 +25,7 @@ constexpr int kCancelLeft = 56;   // cancel: [R - 56, R - 40)
 constexpr int kHelpLeft = 80;     // help: [R - 80, R - 64)
 constexpr int kButtonWidth = 16;
 constexpr int kTextIndent = 3;
+constexpr int kTitleGap = 3;      // between a cut title and the first disc
 constexpr int kStripHeightDlu = 14;
 
 double RelativeLuminance(const wxColour& c)
@@ -90,9 +92,11 @@ wxBitmap WithClearSurround(const wxBitmap& bitmap)
 
 wxFont MakeTitleFont()
 {
-    // The handheld's face first, then the bold sans-serif faces closest to it.
-    static const char* const faces[] = {"Tahoma", "Verdana", "DejaVu Sans", "Liberation Sans", "Noto Sans",
-                                        "FreeSans"};
+    // The handheld's face first, then bold sans-serif faces as narrow as it:
+    // the wider ones leave a dialog's title little room before the discs.
+    static const char* const faces[] = {"Tahoma",      "DejaVu Sans Condensed", "Nimbus Sans Narrow",
+                                        "Liberation Sans Narrow", "Verdana",   "DejaVu Sans",
+                                        "Liberation Sans", "Noto Sans",       "FreeSans"};
     for (const char* face : faces)
     {
         if (wxFontEnumerator::IsValidFacename(face))
@@ -167,7 +171,9 @@ void CTitleBar::InitSharedColours()
 {
     if (s_backColor.IsOk())
         return;
-    s_backColor = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    // The background of static texts: the window colour, against which the
+    // strip stands out from the grey of the dialog.
+    s_backColor = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
     // Desktop themes often give the active caption a pale colour meant as a
     // background; then the theme's selection colour, made readable, stands in.
     wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_ACTIVECAPTION);
@@ -206,14 +212,25 @@ void CTitleBar::DrawStrip(wxDC& dc, const wxSize& size) const
     dc.SetFont(s_titleFont);
     dc.SetTextForeground(s_textColor);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-    // Left-aligned from the top, never wrapped: a long title is cut at the
-    // right edge and runs under the discs.
-    dc.DrawText(GetLabel(), FromDIP(kTextIndent), 0);
+    // Left-aligned from the top, never wrapped; a title too long for the room
+    // left of the first disc ends in an ellipsis there.
+    dc.DrawText(FittedTitle(dc, size.x), FromDIP(kTextIndent), 0);
     // A filled row rather than a line: the toolkit's lines are anti-aliased
     // at their ends.
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(*wxBLACK_BRUSH);
     dc.DrawRectangle(0, size.y - 1, size.x, 1);
+}
+
+wxString CTitleBar::FittedTitle(wxDC& dc, int width) const
+{
+    const wxString title = GetLabel();
+    const int room = width - FromDIP(kButtonsLeft + kTitleGap + kTextIndent);
+    if (room <= 0)
+        return wxString();
+    if (dc.GetTextExtent(title).x <= room)
+        return title;
+    return wxControl::Ellipsize(title, dc, wxELLIPSIZE_END, room);
 }
 
 void CTitleBar::DrawButtons(wxDC& dc, const wxSize& size) const

@@ -50,6 +50,7 @@ private:
 
     void DrawStrip(wxDC& dc, const wxSize& size) const;
     void DrawButtons(wxDC& dc, const wxSize& size) const;
+    wxString FittedTitle(wxDC& dc, int width) const;
     void OnPaint(wxPaintEvent& event);
     void OnLButtonDown(wxMouseEvent& event);
     void OnParentSize(wxSizeEvent& event);

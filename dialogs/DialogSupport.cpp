@@ -1,6 +1,7 @@
 #include "dialogs/DialogSupport.h"
 
 #include "controls/WxString.h"
+#include "dialogs/DialogLayout.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -8,6 +9,8 @@
 #include <wx/dialog.h>
 #include <wx/display.h>
 #include <wx/textctrl.h>
+
+#include <gtk/gtk.h>
 
 namespace
 {
@@ -36,28 +39,48 @@ void ResizeDialog(wxDialog& dlg, int titleBarId, const wxSize& outer)
     dlg.SetClientSize(client);
 }
 
-void MakeFullScreen(wxDialog& dlg, int titleBarId)
+namespace
 {
-    wxRect rect;
+// The device screen: the main window's content, or a 240 x 320 screen in the
+// middle of the display when there is no other window.
+wxRect ScreenRect(wxDialog& dlg)
+{
     if (wxWindow* top = MainWindow(dlg))
-    {
-        rect = top->GetScreenRect();
-    }
-    else
-    {
-        // No main window: a device screen in the middle of the display.
-        const wxRect area = wxDisplay(&dlg).GetClientArea();
-        rect.SetSize(dlg.FromDIP(wxSize(kScreenWidth, kScreenHeight)));
-        rect = rect.CentreIn(area);
-    }
-    ResizeDialog(dlg, titleBarId, rect.GetSize());
-    dlg.Move(rect.GetPosition());
+        return wxRect(top->ClientToScreen(wxPoint(0, 0)), top->GetClientSize());
+    const wxRect area = wxDisplay(&dlg).GetClientArea();
+    wxRect rect;
+    rect.SetSize(dlg.FromDIP(wxSize(kScreenWidth, kScreenHeight)));
+    return rect.CentreIn(area);
+}
+
+void CoverScreen(wxDialog& dlg, int titleBarId)
+{
+    const wxRect rect = ScreenRect(dlg);
+    if (dlg.GetClientSize() != rect.GetSize())
+        ResizeDialog(dlg, titleBarId, rect.GetSize());
+    if (dlg.GetScreenPosition() != rect.GetPosition())
+        dlg.Move(rect.GetPosition());
+}
+
+}
+
+void MakeFullScreen(wxDialog& dlg, int titleBarId, bool stretchFields)
+{
+    // Its own title bar is the only one: no frame of the window manager's.
+    if (GtkWidget* widget = dlg.GetHandle(); widget && GTK_IS_WINDOW(widget))
+        gtk_window_set_decorated(GTK_WINDOW(widget), FALSE);
+    if (stretchFields)
+        InstallStretchLayout(dlg);
+    CoverScreen(dlg, titleBarId);
     // The toolkit centres a dialog on its parent when it maps it, using the
     // size the dialog had before; put it back where the screen is once shown.
-    const wxPoint pos = rect.GetPosition();
-    dlg.CallAfter([&dlg, pos] {
-        if (dlg.GetScreenPosition() != pos)
-            dlg.Move(pos);
+    dlg.CallAfter([&dlg, titleBarId] { CoverScreen(dlg, titleBarId); });
+    // The screen is the main window: resized or moved, the dialog follows
+    // once the main window's own layout is done.
+    dlg.Bind(wxEVT_IDLE, [&dlg, titleBarId](wxIdleEvent& event) {
+        event.Skip();
+        if (dlg.IsShown() && MainWindow(dlg))
+            CoverScreen(dlg, titleBarId);
     });
 }
 

@@ -12,11 +12,13 @@
 class wxDialog;
 class wxKeyEvent;
 
-/// Gives the dialog the device screen: the main window's rectangle, or a
+/// Gives the dialog the device screen: the main window's content area, or a
 /// 240 x 320 screen in the middle of the display when there is no other
-/// window. The title bar at `titleBarId` is fitted to the new client width so
-/// its buttons stay at the right edge.
-void MakeFullScreen(wxDialog& dlg, int titleBarId);
+/// window, without a frame of the window manager's, and keeps it there while
+/// the main window is resized or moved. The title bar at `titleBarId` is
+/// fitted to the new client width so its buttons stay at the right edge; with
+/// `stretchFields` the template's fields follow the size (InstallStretchLayout).
+void MakeFullScreen(wxDialog& dlg, int titleBarId, bool stretchFields = true);
 
 /// Gives the dialog this outer size through its client size, with the title
 /// bar at `titleBarId` fitted to the new width first (a wider child keeps the

@@ -1,6 +1,7 @@
 #include "editor/CCopyListDlg.h"
 
 #include "controls/TitleBar.h"
+#include "dialogs/DialogLayout.h"
 #include "dialogs/DialogSupport.h"
 #include "resources/ResourceIds.h"
 
@@ -35,6 +36,7 @@ CCopyListDlg::CCopyListDlg(wxWindow* parent)
 void CCopyListDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     wxDialog::OnInitDialog(event);
+    FitControlsAsTheToolkitDrawsThem(*this);
     if (auto* all = wxDynamicCast(FindWindow(IDC_COPY_ALL), wxRadioButton))
     {
         all->SetValue(true);

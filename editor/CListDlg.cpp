@@ -6,6 +6,7 @@
 #include "controls/ListPlace.h"
 #include "controls/MessageBox.h"
 #include "controls/TitleBar.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "dialogs/ContextHelp.h"
 #include "dialogs/DialogSupport.h"
@@ -16,6 +17,7 @@
 #include <wx/accel.h>
 #include <wx/bmpbuttn.h>
 #include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -104,6 +106,7 @@ wxBEGIN_EVENT_TABLE(CListDlg, wxDialog)
     EVT_LIST_CONTEXTMENU_REQUEST(IDC_ITEMS,             CListDlg::OnListContextMenu)
     EVT_COMBOBOX_CLOSEUP(       IDC_CATEGORY,           CListDlg::OnCategoryChosen)
     EVT_COMBOBOX(               IDC_CATEGORY,           CListDlg::OnCategoryChosen)
+    EVT_CHOICE(                 IDC_CATEGORY,           CListDlg::OnCategoryChosen)
     EVT_MENU(                   ID_SHOW_ALL,            CListDlg::OnShowAll)
     EVT_MENU(                   ID_SHOW_CHECKED,        CListDlg::OnShowChecked)
     EVT_MENU(                   ID_SHOW_UNCHECKED,      CListDlg::OnShowUnchecked)
@@ -201,9 +204,8 @@ void CListDlg::CreateCommandBar()
         button->SetId(b.id); // above the range new windows may take
         sizer->Add(button, wxSizerFlags().Center().Border(wxLEFT | wxRIGHT, FromDIP(4)));
     }
-    m_categoryBox = new wxComboBox(m_commandBar, IDC_CATEGORY, wxString(), wxDefaultPosition,
-                                   wxSize(FromDIP(kCategoryWidth), -1), 0, nullptr,
-                                   wxCB_READONLY | wxCB_DROPDOWN);
+    // A drop-down list: the entries are chosen, never typed.
+    m_categoryBox = new wxChoice(m_commandBar, IDC_CATEGORY, wxDefaultPosition, wxSize(FromDIP(kCategoryWidth), -1));
     // At least the device's 80 pixels; the rest of a wider bar too, since
     // the toolkit's drop-down arrow takes much of that width.
     m_categoryBox->SetMinSize(wxSize(FromDIP(kCategoryWidth), -1));
@@ -252,7 +254,7 @@ int CListDlg::ShowModal()
 void CListDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     wxDialog::OnInitDialog(event);
-    MakeFullScreen(*this, IDC_TITLE_BAR);
+    MakeFullScreen(*this, IDC_TITLE_BAR, false); // laid out by LayOut()
 
     // Opened without ShowModal's checks: the same checks, the close deferred
     // until the dialog runs.
@@ -308,7 +310,11 @@ void CListDlg::OnMenuButton(wxCommandEvent& event)
     if (wxMenu* menu = GetBarMenu(event.GetId()))
     {
         menu->UpdateUI(GetEventHandler());
-        PopupMenu(menu);
+        // The bar is at the bottom: its menus open upward from its top edge.
+        wxWindow* bar = wxDynamicCast(event.GetEventObject(), wxWindow);
+        const wxPoint pointer = ScreenToClient(wxGetMousePosition());
+        const int top = bar ? ScreenToClient(bar->GetScreenPosition()).y : pointer.y;
+        PopupMenuWithin(*this, *menu, wxPoint(pointer.x, top), MenuOpens::Up);
     }
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 class wxBitmapButton;
-class wxComboBox;
+class wxChoice;
 class wxListEvent;
 class wxMenu;
 class wxStaticBitmap;
@@ -56,7 +56,7 @@ public:
     ListRecord m_record;
     CGestureListCtrl* m_list = nullptr;
     CTitleBar* m_titleBar = nullptr;
-    wxComboBox* m_categoryBox = nullptr;
+    wxChoice* m_categoryBox = nullptr;
     wxBitmapButton* m_btnNew = nullptr;
     wxBitmapButton* m_btnEdit = nullptr;
     wxBitmapButton* m_btnDelete = nullptr;

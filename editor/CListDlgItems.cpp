@@ -4,6 +4,7 @@
 #include "controls/ContextMenu.h"
 #include "controls/GestureListCtrl.h"
 #include "controls/MessageBox.h"
+#include "controls/WithinWindow.h"
 #include "controls/WxString.h"
 #include "editor/CItemDlg.h"
 #include "platform/UndoHistory.h"
@@ -345,5 +346,6 @@ void CListDlg::OnListContextMenu(wxCommandEvent& event)
     menu.Append(ID_DELETE_ITEM, "Delete...");
     menu.Append(ID_ITEM_MOVE_UP, "Move Up");
     menu.Append(ID_ITEM_MOVE_DOWN, "Move Down");
-    ShowContextMenu(*this, menu, ScreenToClient(m_list->ClientToScreen(*point)));
+    const wxPoint at = ScreenToClient(m_list->ClientToScreen(*point));
+    ShowContextMenu(*this, menu, MenuPointWithin(*this, menu, at, MenuOpens::Down));
 }

@@ -3,7 +3,7 @@
 # installs the missing ones when run as root, otherwise names the one command
 # to run and fails.
 set -e
-PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libglib2.0-dev libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core strace libcurl4-openssl-dev libical-dev libxml2-dev libsecret-1-dev python3-radicale python3-caldav openbox weston appstream desktop-file-utils"
+PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libglib2.0-dev libgtk-3-dev libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core strace libcurl4-openssl-dev libical-dev libxml2-dev libsecret-1-dev python3-radicale python3-caldav openbox weston appstream desktop-file-utils"
 
 missing=""
 for p in $PACKAGES; do

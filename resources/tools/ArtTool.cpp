@@ -1,5 +1,7 @@
 // Developer tool for the program's pictures; not part of the build proper.
 //   art_tool splash <out.png> <scale>     draws the start-up picture (240 x 270 at scale 1)
+//   art_tool icon <size> <out.png> <in.svg>
+//                                         rasterises one SVG at size x size (the installed icons)
 //   art_tool sheet <w> <h> <scale> <zoom> <out.png> <in.svg>...
 //                                         rasterises SVGs as the program does, side by side on a
 //                                         light checkerboard, magnified `zoom` times for inspection
@@ -193,6 +195,15 @@ int Sheet(int argc, char** argv)
 }
 }
 
+int Icon(int size, const char* out, const char* svg)
+{
+    const wxBitmapBundle bundle = wxBitmapBundle::FromSVGFile(svg, wxSize(size, size));
+    if (!bundle.IsOk())
+        return 1;
+    wxImage image = bundle.GetBitmap(wxSize(size, size)).ConvertToImage();
+    return image.IsOk() && image.SaveFile(out, wxBITMAP_TYPE_PNG) ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     wxInitializer init(argc, argv);
@@ -202,8 +213,10 @@ int main(int argc, char** argv)
     const wxString mode = argc > 1 ? argv[1] : "";
     if (mode == "splash" && argc == 4)
         return Splash(argv[2], std::atof(argv[3]));
+    if (mode == "icon" && argc == 5)
+        return Icon(std::atoi(argv[2]), argv[3], argv[4]);
     if (mode == "sheet" && argc >= 8)
         return Sheet(argc, argv);
-    std::fprintf(stderr, "usage: art_tool splash <out.png> <scale> | sheet <w> <h> <scale> <zoom> <out.png> <in.svg>...\n");
+    std::fprintf(stderr, "usage: art_tool splash <out.png> <scale> | icon <size> <out.png> <in.svg> | sheet <w> <h> <scale> <zoom> <out.png> <in.svg>...\n");
     return 2;
 }

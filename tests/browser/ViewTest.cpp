@@ -13,6 +13,8 @@
 #include <wx/filename.h>
 #include <wx/uiaction.h>
 
+#include <wx/settings.h>
+
 #include <fstream>
 
 using Strings = std::vector<std::string>;
@@ -27,8 +29,10 @@ TEST_F(BrowserTest, FirstStartCreatesTheStoreAndShowsAllWithAnEmptyList)
     // The store's default categories sit between the two fixed entries.
     EXPECT_EQ((Strings{"All", "Personal", "Business", "Unfiled", "Edit..."}), CategoryEntries());
     EXPECT_EQ(0, m_frame->GetCategorySelector()->GetSelection());
-    EXPECT_EQ(m_list->FromDIP(198), m_list->GetColumnWidth(0));
+    // The count column keeps its 40 pixels at the right edge; the names take
+    // the rest of the list's width.
     EXPECT_EQ(m_list->FromDIP(40), m_list->GetColumnWidth(1));
+    EXPECT_EQ(m_list->GetMainWindow()->GetClientSize().x, m_list->GetColumnWidth(0) + m_list->GetColumnWidth(1));
     EXPECT_EQ(wxLIST_FORMAT_RIGHT, [&] {
         wxListItem column;
         column.SetMask(wxLIST_MASK_FORMAT);
@@ -53,12 +57,18 @@ TEST_F(BrowserTest, NameColumnMakesRoomForTheScrollBarFromSixteenRows)
         AddChecklist(u"List", u"Unfiled", i);
     Open();
     EXPECT_EQ(15, m_list->GetItemCount());
-    EXPECT_EQ(m_list->FromDIP(198), m_list->GetColumnWidth(0));
+    // Fifteen rows do not fit the device screen: the counts end left of the
+    // scroll bar, before it shows and after.
+    const int scrollBar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, m_list);
+    const int width = m_list->GetSize().x;
+    EXPECT_LE(m_list->GetColumnWidth(0) + m_list->GetColumnWidth(1), width - scrollBar);
+    Pump(200);
+    EXPECT_LE(m_list->GetColumnWidth(0) + m_list->GetColumnWidth(1), m_list->GetMainWindow()->GetClientSize().x);
 
     AddChecklist(u"Sixteenth", u"Unfiled", 15);
     m_view->RefreshList();
     EXPECT_EQ(16, m_list->GetItemCount());
-    EXPECT_EQ(m_list->FromDIP(186), m_list->GetColumnWidth(0));
+    EXPECT_LE(m_list->GetColumnWidth(0) + m_list->GetColumnWidth(1), m_list->GetMainWindow()->GetClientSize().x);
     EXPECT_EQ("16. Sixteenth", m_list->GetItemText(15, 0).utf8_string());
 }
 

@@ -5,6 +5,8 @@
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
+#include <cmath>
+#include <wx/settings.h>
 #include <wx/dcmemory.h>
 #include <wx/dialog.h>
 #include <wx/image.h>
@@ -261,31 +263,61 @@ TEST(TitleBar, DrawsTitleRuleAndDiscsOnTheBackground)
     }
 }
 
-TEST(TitleBar, LongTitleRunsToTheEdgeAndUnderTheDiscs)
+TEST(TitleBar, LongTitleEndsInAnEllipsisBeforeTheFirstDisc)
 {
     RecordingDlg dlg(true);
     ASSERT_NE(nullptr, dlg.m_bar);
-    dlg.m_bar->SetLabel(wxString('W', 80));
-    const wxSize size = dlg.m_bar->GetClientSize();
-    wxBitmap bmp(size);
-    {
-        wxMemoryDC mem(bmp);
-        dlg.m_bar->Draw(mem);
-    }
-    const wxImage img = bmp.ConvertToImage();
-    const wxColour back = CTitleBar::s_backColor;
-    auto textPixelsIn = [&](int x0, int x1) {
-        int n = 0;
-        for (int x = x0; x < x1; ++x)
-            for (int y = 0; y < size.y - 1; ++y)
-                n += wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)) == back ? 0 : 1;
-        return n;
-    };
-    const int r = size.x;
-    EXPECT_GT(textPixelsIn(r - dlg.FromDIP(15), r), 10);
     ASSERT_TRUE(CTitleBar::s_titleButtons.IsOk());
-    // Between the discs the block of the picture hides the title.
-    EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(62), r - dlg.FromDIP(58)));
+    const wxColour back = CTitleBar::s_backColor;
+    const int r = dlg.m_bar->GetClientSize().x;
+    // Titles the dialogs really show, and one far too long.
+    for (const wxString& title : {wxString("Rename Category"), wxString("Rename Checklist"),
+                                  wxString("Groceries for the weekend trip"), wxString('W', 80)})
+    {
+        dlg.m_bar->SetLabel(title);
+        const wxSize size = dlg.m_bar->GetClientSize();
+        wxBitmap bmp(size);
+        {
+            wxMemoryDC mem(bmp);
+            dlg.m_bar->Draw(mem);
+        }
+        const wxImage img = bmp.ConvertToImage();
+        auto textPixelsIn = [&](int x0, int x1) {
+            int n = 0;
+            for (int x = x0; x < x1; ++x)
+                for (int y = 0; y < size.y - 1; ++y)
+                    n += wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)) == back ? 0 : 1;
+            return n;
+        };
+        // Nothing of the title between, around or right of the discs.
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(62), r - dlg.FromDIP(57))) << title;
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(38), r - dlg.FromDIP(33))) << title;
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(15), r)) << title;
+        EXPECT_EQ(0, textPixelsIn(r - dlg.FromDIP(82), r - dlg.FromDIP(80))) << title;
+        EXPECT_GT(textPixelsIn(0, r / 3), 20) << title;
+    }
+    // What does fit is drawn whole, without an ellipsis.
+    wxMemoryDC measure;
+    measure.SetFont(CTitleBar::s_titleFont);
+    EXPECT_LE(measure.GetTextExtent("Rename Checklist").x, r - dlg.FromDIP(86))
+        << "the title face leaves no room for the dialogs' own titles";
+}
+
+TEST(TitleBar, StripHasTheStaticBackgroundAndAReadableTitle)
+{
+    RecordingDlg dlg(true);
+    // The colour static texts stand on: the window's, not the grey of buttons.
+    EXPECT_EQ(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW), CTitleBar::s_backColor);
+    const wxColour a = CTitleBar::s_backColor, b = CTitleBar::s_textColor;
+    auto lum = [](const wxColour& c) {
+        auto ch = [](unsigned char v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * ch(c.Red()) + 0.7152 * ch(c.Green()) + 0.0722 * ch(c.Blue());
+    };
+    const double contrast = (std::max(lum(a), lum(b)) + 0.05) / (std::min(lum(a), lum(b)) + 0.05);
+    EXPECT_GE(contrast, 4.5);
 }
 
 TEST(TitleBar, WithoutItsPictureStillPaintsAndTapsThenLoadsItLater)

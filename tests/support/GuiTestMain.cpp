@@ -13,6 +13,13 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#if defined(TALLYARD_TEST_WINDOW_MANAGER) || defined(TALLYARD_TEST_WAYLAND)
+#include "tests/support/WindowManager.h"
+
+#include <cstdio>
+#include <string>
+#endif
+
 namespace
 {
 class GuiTestApp : public wxApp
@@ -140,6 +147,24 @@ wxString AppTitle()
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+#if defined(TALLYARD_TEST_WAYLAND)
+    // A Wayland compositor of the tests' own.
+    std::string error;
+    if (!StartWaylandDisplay(1280, 800, error))
+    {
+        std::fprintf(stderr, "no Wayland compositor: %s\n", error.c_str());
+        return 4;
+    }
+#elif defined(TALLYARD_TEST_WINDOW_MANAGER)
+    // Placement is the window manager's to decide: these tests run on a
+    // display of their own under a real one.
+    std::string error;
+    if (!StartWindowManagerDisplay(1280, 800, error))
+    {
+        std::fprintf(stderr, "no window manager display: %s\n", error.c_str());
+        return 4;
+    }
+#endif
     InstallTempXdg();
     wxApp::SetInstance(new GuiTestApp);
     if (!wxEntryStart(argc, argv))

@@ -64,7 +64,9 @@ TEST(Durability, EveryKindOfStoreChangeIsSyncedBeforeItReturns)
             // A change that leaves the store as it was (a sort of what is in
             // order already) may write nothing, and then has nothing to sync.
             if (change.expected.Canonical() != now.Canonical())
+            {
                 EXPECT_GE(FaultVfs::Count(FaultVfs::Op::Sync), 1) << kind << " returned without a sync";
+            }
             EXPECT_TRUE(FaultVfs::UnsyncedFiles().empty())
                 << kind << " returned with unsynced writes to " << Join(FaultVfs::UnsyncedFiles());
         }

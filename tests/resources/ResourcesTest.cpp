@@ -74,7 +74,7 @@ TEST(ResourceIds, SecondInitKeepsNumbersAndTemplates)
     EXPECT_EQ(1003, XRCID("IDC_TITLE_BAR"));
     std::unique_ptr<wxMenu> menu(wxXmlResource::Get()->LoadMenu("IDR_MAINFRAME"));
     ASSERT_NE(nullptr, menu);
-    EXPECT_EQ(10u, menu->GetMenuItemCount());
+    EXPECT_EQ(12u, menu->GetMenuItemCount());
 }
 
 TEST(ResourceStrings, TableEntries)

@@ -246,21 +246,12 @@ void CTallyardView::OnRedo(wxCommandEvent&)
 
 void CTallyardView::UndoOrRedo(bool undo)
 {
-    if (!m_list)
-        return;
-    const UndoCommands::Place place = UndoCommands::SavePlace(*m_list, [this](long row) {
-        return static_cast<size_t>(row) < m_lists.size() ? m_lists[row].id : 0;
-    });
-    if (!UndoCommands::Run(undo, GetFrame()))
+    if (!m_list || !UndoCommands::Run(undo, GetFrame()))
         return;
     // The step may have changed checklists of any category and the
-    // categories themselves.
+    // categories themselves; the rows keep their place.
     RefreshList();
     FillCategorySelector();
-    UndoCommands::RestorePlace(*m_list, place, [this](int32_t id) {
-        const auto it = std::find_if(m_lists.begin(), m_lists.end(), [id](const ListRecord& l) { return l.id == id; });
-        return it == m_lists.end() ? -1L : static_cast<long>(it - m_lists.begin());
-    });
 }
 
 void CTallyardView::OnUpdateUndo(wxUpdateUIEvent& event)

@@ -39,36 +39,6 @@ void Update(bool undo, wxUpdateUIEvent& event)
     event.SetText(name.empty() ? verb : verb + " " + ToWx(name));
 }
 
-Place SavePlace(const wxListCtrl& list, const std::function<int32_t(long row)>& idOf)
-{
-    Place place;
-    place.top = list.GetTopItem();
-    const long selected = list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-    if (selected >= 0)
-        place.selectedId = idOf(selected);
-    return place;
-}
-
-long RestorePlace(wxListCtrl& list, const Place& place, const std::function<long(int32_t id)>& rowOf)
-{
-    const long count = list.GetItemCount();
-    if (count == 0)
-        return -1;
-    if (place.top > 0)
-    {
-        // Scrolled to make the row a page below the top the last one shown,
-        // the list shows the old first row at its top.
-        const long top = std::min(place.top, count - 1);
-        list.EnsureVisible(std::min(count - 1, top + std::max(1, list.GetCountPerPage()) - 1));
-        list.EnsureVisible(top);
-    }
-    const long row = place.selectedId != 0 ? rowOf(place.selectedId) : -1;
-    if (row >= 0 && row < count)
-        list.SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
-                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    return row;
-}
-
 void Accelerators(wxAcceleratorEntry (&entries)[kAcceleratorCount])
 {
     entries[0].Set(wxACCEL_CTRL, 'Z', ID_EDIT_UNDO);

@@ -246,9 +246,6 @@ void CListDlg::OnRedo(wxCommandEvent&)
 
 void CListDlg::UndoOrRedo(bool undo)
 {
-    const UndoCommands::Place place = UndoCommands::SavePlace(*m_list, [this](long row) {
-        return static_cast<size_t>(row) < m_record.items.size() ? m_record.items[row].id : 0;
-    });
     if (!UndoCommands::Run(undo, this))
         return;
     // Undoing the step that made this checklist takes it away.
@@ -259,15 +256,8 @@ void CListDlg::UndoOrRedo(bool undo)
     }
     m_titleBar->SetLabel(ToWx(m_record.name));
     SetTitle(ToWx(m_record.name));
-    FillList();
+    FillList(); // keeps the first visible row and the selected item
     FillCategoryBox();
-    const long row = UndoCommands::RestorePlace(*m_list, place, [this](int32_t id) {
-        const auto it = std::find_if(m_record.items.begin(), m_record.items.end(),
-                                     [id](const ItemRecord& item) { return item.id == id; });
-        return it == m_record.items.end() ? -1L : static_cast<long>(it - m_record.items.begin());
-    });
-    if (row >= 0)
-        EnableItemButtons(row);
 }
 
 void CListDlg::OnUpdateUndo(wxUpdateUIEvent& event)

@@ -16,6 +16,13 @@ public:
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
 
+    /// Runs it with the storage class `Storage` of this Python module, from
+    /// `folder` (before Start()).
+    void UseStorage(const std::string& module, const std::string& folder)
+    {
+        m_storageModule = module;
+        m_storageFolder = folder;
+    }
     /// Starts the server and waits until it answers. False when it did not.
     bool Start();
     /// Stops it at once (SIGKILL), keeping its storage for a restart.
@@ -32,6 +39,8 @@ public:
 
 private:
     std::string m_folder;
+    std::string m_storageModule;
+    std::string m_storageFolder;
     int m_port = 0;
     pid_t m_pid = -1;
 };

@@ -5,8 +5,10 @@
 #include "store/IcalStore.h"
 #include "sync/SyncMerge.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -145,6 +147,54 @@ TEST_F(StoreSyncTest, ConflictsLoseNothing)
     ASSERT_NE(same.id, 0) << Snapshot();
     EXPECT_NE(same.details.find(u"Changed elsewhere: Named on B"), std::u16string::npos);
     std::string onA = Snapshot();
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(Snapshot(), onA);
+}
+
+TEST_F(StoreSyncTest, TheLaterOfTwoChangesToOneFieldWinsWhicheverSideSyncsFirst)
+{
+    ShareFilled();
+    const auto nextSecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); };
+
+    // A renames an item first, B later; B syncs first, then A: B's name wins.
+    Use(0);
+    ItemRecord early = FindItem(u"Groceries", u"Groceries item a");
+    early.name = u"Named first, on A";
+    ASSERT_TRUE(early.SaveItem());
+    nextSecond();
+    Use(1);
+    ItemRecord late = FindItem(u"Groceries", u"Groceries item a");
+    late.name = u"Named later, on B";
+    ASSERT_TRUE(late.SaveItem());
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    Sync::Report r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.conflicts, 1);
+    ItemRecord won = FindItem(u"Groceries", u"Named later, on B");
+    ASSERT_NE(won.id, 0) << Snapshot();
+    EXPECT_NE(won.details.find(u"Changed elsewhere: Named first, on A"), std::u16string::npos);
+
+    // B writes a checklist's note first, A later; B syncs first again: now
+    // A's note wins.
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    ASSERT_TRUE(ListStore::SetListNote(ListId(u"Packing"), u"noted first, on B"));
+    nextSecond();
+    Use(0);
+    ASSERT_TRUE(ListStore::SetListNote(ListId(u"Packing"), u"noted later, on A"));
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.conflicts, 1);
+    ListRecord packing;
+    ASSERT_TRUE(packing.LoadList(ListId(u"Packing")));
+    EXPECT_EQ(packing.note, u"noted later, on A\nChanged elsewhere: noted first, on B");
+
+    const std::string onA = Snapshot();
     Use(1);
     ASSERT_TRUE(SyncNow().ok);
     EXPECT_EQ(Snapshot(), onA);

@@ -13,6 +13,8 @@ struct EditorTicks
 {
     double syncOn = 0;  ///< median ms of the ticks made while a sync ran
     double syncOff = 0; ///< median ms with automatic sync off
+    double cpuOn = 0;   ///< median ms of the windows' thread's own CPU in a tick
+    double cpuOff = 0;
     size_t onCount = 0;
     size_t offCount = 0;
     int syncs = 0;           ///< automatic syncs that ended, all of them well

@@ -12,6 +12,7 @@
 #include <wx/stattext.h>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace
@@ -26,6 +27,13 @@ using Clock = std::chrono::steady_clock;
 double MsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double ThreadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 void Pace()
@@ -57,7 +65,7 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
     Resources::Init();
 
     bool ok = true;
-    std::vector<double> on, off;
+    std::vector<double> on, off, cpuOn, cpuOff;
     {
         auto* frame = new wxFrame(nullptr, wxID_ANY, "Sync");
         auto* bar = new wxStaticText(frame, wxID_ANY, wxString());
@@ -97,9 +105,11 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
                     const long row = tick++ % dlg.m_list->GetItemCount();
                     const bool wasChecked = dlg.m_list->IsItemChecked(row);
                     const Clock::time_point tap = Clock::now();
+                    const double cpu = ThreadCpuMs();
                     PressRow(dlg, row, box);
                     rows->Update();
                     times.push_back(MsSince(tap));
+                    (automatic ? cpuOn : cpuOff).push_back(ThreadCpuMs() - cpu);
                     ok = dlg.m_list->IsItemChecked(row) != wasChecked;
                 }
                 ok = ok && times.size() == wanted;
@@ -113,6 +123,8 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
         frame->Destroy();
     }
     wxEntryCleanup();
+    out.cpuOn = Median(cpuOn);
+    out.cpuOff = Median(cpuOff);
     out.syncOn = Median(on);
     out.syncOff = Median(off);
     out.onCount = on.size();

@@ -45,10 +45,10 @@ bool PortAnswers(int port)
     return ok;
 }
 
-RadicaleServer::RadicaleServer()
+RadicaleServer::RadicaleServer(const std::string& root)
 {
-    char pattern[] = "/tmp/tallyard-radicale-XXXXXX";
-    if (mkdtemp(pattern))
+    std::string pattern = root + "/tallyard-radicale-XXXXXX";
+    if (mkdtemp(pattern.data()))
         m_folder = pattern;
     std::ofstream(m_folder + "/users") << User() << ':' << Password() << '\n'
                                        << "bob:builder\n";

@@ -11,7 +11,8 @@
 class RadicaleServer
 {
 public:
-    RadicaleServer();
+    /// Its files go in a new folder under `root`.
+    explicit RadicaleServer(const std::string& root = "/tmp");
     ~RadicaleServer();
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
@@ -28,6 +29,7 @@ public:
     /// Stops it at once (SIGKILL), keeping its storage for a restart.
     void Kill();
     bool Running() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
 
     int Port() const { return m_port; }
     /// http://127.0.0.1:<port>/<user>/<name>/

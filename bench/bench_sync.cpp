@@ -24,7 +24,8 @@ namespace
 {
 constexpr int kItemsEach = 10;
 // TALLYARD_BENCH_CHECKLISTS sets another count for a quick look.
-const int kChecklists = std::getenv("TALLYARD_BENCH_CHECKLISTS") ? std::atoi(std::getenv("TALLYARD_BENCH_CHECKLISTS")) : 1000;
+const int kChecklists =
+    std::getenv("TALLYARD_BENCH_CHECKLISTS") ? std::atoi(std::getenv("TALLYARD_BENCH_CHECKLISTS")) : 1000;
 const int kResources = kChecklists * (kItemsEach + 1);
 constexpr int kQuietRuns = 5;
 constexpr int kTickRuns = 3;

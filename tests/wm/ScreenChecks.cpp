@@ -6,14 +6,19 @@
 #include <wx/checkbox.h>
 #include <wx/dcclient.h>
 #include <wx/radiobut.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tokenzr.h>
 #include <wx/window.h>
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <vector>
 
 std::string Describe(const wxRect& r)
 {
@@ -30,6 +35,9 @@ wxRect DeviceRect(wxWindow* win)
 
 namespace
 {
+// A button's frame and the least room beside its label, each side.
+constexpr int kButtonFrame = 4;
+
 // The widest line of `label` in the window's font.
 wxSize LabelExtent(wxWindow* win, const wxString& label)
 {
@@ -74,9 +82,14 @@ void CheckControl(wxWindow* top, wxWindow* win, const std::string& where)
     else if (!win->GetLabel().empty() &&
              (dynamic_cast<wxCheckBox*>(win) || dynamic_cast<wxRadioButton*>(win) || dynamic_cast<wxButton*>(win)))
     {
-        // The toolkit's own measure, indicator and padding included.
-        const wxSize best = win->GetBestSize();
-        EXPECT_LE(best.x, r.width) << what << " needs " << best.x;
+        // A box's indicator and label as the toolkit measures them; a button's
+        // label within its frame (the toolkit asks padding besides).
+        gint least = 0, natural = 0;
+        if (dynamic_cast<wxButton*>(win))
+            least = LabelExtent(win, win->GetLabel()).x + (win->HasFlag(wxBORDER_NONE) ? 0 : 2 * kButtonFrame);
+        else
+            gtk_widget_get_preferred_width(win->GetHandle(), &least, &natural);
+        EXPECT_LE(least, r.width) << what << " needs " << least;
         EXPECT_LE(LabelExtent(win, win->GetLabel()).y, r.height) << what;
     }
     else if (auto* text = dynamic_cast<wxTextCtrl*>(win); text && !text->IsMultiLine())
@@ -87,11 +100,22 @@ void CheckControl(wxWindow* top, wxWindow* win, const std::string& where)
 
 void CheckChildren(wxWindow* top, wxWindow* parent, const std::string& where)
 {
+    std::vector<wxWindow*> seen;
     for (wxWindow* child : parent->GetChildren())
     {
         if (!child->IsShown() || child->IsTopLevel())
             continue;
         CheckControl(top, child, where);
+        // A control under another is out of reach where they overlap (a group
+        // box frames others and a picture lies behind them).
+        if (!dynamic_cast<wxStaticBox*>(child) && !dynamic_cast<wxStaticBitmap*>(child))
+        {
+            for (wxWindow* other : seen)
+                EXPECT_FALSE(other->GetRect().Intersects(child->GetRect()))
+                    << where << ": \"" << other->GetLabel() << "\" " << Describe(other->GetRect()) << " and \""
+                    << child->GetLabel() << "\" " << Describe(child->GetRect()) << " overlap";
+            seen.push_back(child);
+        }
         // A composite control's own parts are the toolkit's to place.
         if (!dynamic_cast<wxControl*>(child))
             CheckChildren(top, child, where);

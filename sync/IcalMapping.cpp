@@ -222,7 +222,7 @@ void AddCommon(icalcomponent* c, const IcalStore::Extra& extra, const std::u16st
 {
     icalcomponent_add_property(c, icalproperty_new_uid(ToUtf8(extra.uid).c_str()));
     icalcomponent_add_property(c, icalproperty_new_dtstamp(UtcTime(stamp)));
-    if (!extra.lastModified.empty() && extra.fingerprint == fingerprint)
+    if (!extra.lastModified.empty() && (extra.fingerprint == fingerprint || extra.fingerprint.empty()))
     {
         const icaltimetype t = icaltime_from_string(ToUtf8(extra.lastModified).c_str());
         if (!icaltime_is_null_time(t))

@@ -97,12 +97,17 @@ Fields Collect(icalcomponent* todo)
     return fields;
 }
 
-std::string LastModified(icalcomponent* todo)
+/// When the task was last changed: LAST-MODIFIED, or else DTSTAMP, which
+/// says the same of a task stored in a calendar; "" when neither is there.
+std::string ChangedAt(icalcomponent* todo)
 {
-    icalproperty* p = icalcomponent_get_first_property(todo, ICAL_LASTMODIFIED_PROPERTY);
-    if (!p)
-        return {};
-    return icaltime_as_ical_string(icalproperty_get_lastmodified(p));
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_LASTMODIFIED_PROPERTY))
+        return icaltime_as_ical_string(icaltime_convert_to_zone(icalproperty_get_lastmodified(p),
+                                                                icaltimezone_get_utc_timezone()));
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_DTSTAMP_PROPERTY))
+        return icaltime_as_ical_string(icaltime_convert_to_zone(icalproperty_get_dtstamp(p),
+                                                                icaltimezone_get_utc_timezone()));
+    return {};
 }
 
 /// What a user reads for a field's value.
@@ -122,7 +127,10 @@ std::string Shown(const Field& field, const std::string& name)
     {
         if (!shown.empty())
             shown += ", ";
-        const char* value = icalproperty_get_value_as_string(p);
+        // Text as the user wrote it, not escaped as iCalendar writes it.
+        icalvalue* v = icalproperty_get_value(p);
+        const char* value = v && icalvalue_isa(v) == ICAL_TEXT_VALUE ? icalvalue_get_text(v)
+                                                                      : icalproperty_get_value_as_string(p);
         shown += value ? value : "";
     }
     if (!field.comps.empty())
@@ -159,7 +167,7 @@ MergeResult Merge3(const std::string& base, const std::string& local, const std:
     if (!localTodo || !remoteTodo || (!base.empty() && !baseTodo))
         return result;
 
-    std::string localTime = LastModified(localTodo), remoteTime = LastModified(remoteTodo);
+    std::string localTime = ChangedAt(localTodo), remoteTime = ChangedAt(remoteTodo);
     bool localWins = localTime == remoteTime ? localIsLater : localTime > remoteTime;
     // The merged object starts as the later side's whole object.
     Component merged(icalcomponent_new_clone(localWins ? localRoot.get() : remoteRoot.get()), icalcomponent_free);

@@ -18,7 +18,8 @@ struct MergeResult
 };
 
 /// `base` may be empty (no common copy: every differing field conflicts).
-/// `localIsLater` breaks a tie of LAST-MODIFIED (or when it is missing).
+/// The later change is the one with the later LAST-MODIFIED (else DTSTAMP);
+/// `localIsLater` breaks a tie.
 MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote,
                    bool localIsLater = true);
 

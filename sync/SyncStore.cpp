@@ -162,12 +162,10 @@ bool StoreSide::Get(const std::string& uid, std::string& text)
     if (!found)
         return Fail("a record to sync is no longer stored");
     Extra extra = loaded.extra;
-    if (extra.fingerprint != loaded.fingerprint)
-    {
-        // Changed here since it was last written or read: now is when.
-        extra.lastModified = NowUtc();
-        extra.fingerprint = loaded.fingerprint;
-    }
+    const bool datedHere = extra.fingerprint.empty() && !extra.lastModified.empty();
+    if (extra.fingerprint != loaded.fingerprint && !datedHere)
+        extra.lastModified = NowUtc(); // changed here, at an unknown time: now is the latest it can be
+    extra.fingerprint = loaded.fingerprint;
     std::time_t now = std::time(nullptr);
     text = IcalMapping::WriteCalendar({extra.kind == Kind::Checklist
                                            ? IcalMapping::WriteChecklist(loaded.list, extra, now)

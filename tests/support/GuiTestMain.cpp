@@ -115,6 +115,55 @@ bool HoldReleaseThen(wxWindow* win, const wxPoint& pt, int holdMs, int afterMs, 
     return ran;
 }
 
+std::vector<std::string> ChooseFromMenu(wxWindow* shower, wxMenu* menu, const std::function<void()>& open,
+                                        const std::vector<int>& read, int choose)
+{
+    MenuWatch menus(shower);
+    int highlighted = wxID_NONE;
+    const auto onHighlight = [&](wxMenuEvent& event) {
+        highlighted = event.GetMenuId();
+        event.Skip();
+    };
+    shower->Bind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    std::vector<std::string> shown;
+    bool looked = false;
+    bool reached = false;
+    int steps = 0;
+    wxTimer look;
+    wxTimer step;
+    look.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!menus.IsOpen())
+            return;
+        look.Stop();
+        looked = true;
+        for (int id : read)
+        {
+            const wxMenuItem* item = menu->FindItem(id);
+            shown.push_back(item ? (item->GetItemLabelText() + (item->IsEnabled() ? "" : " (disabled)")).utf8_string()
+                                 : std::string("<none>"));
+        }
+        step.Start(120);
+    });
+    step.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxUIActionSimulator keys;
+        if (highlighted == choose || ++steps > int(menu->GetMenuItemCount()) + 2)
+        {
+            step.Stop();
+            reached = highlighted == choose;
+            keys.Char(reached ? WXK_RETURN : WXK_ESCAPE);
+            return;
+        }
+        keys.Char(WXK_DOWN);
+    });
+    look.Start(100);
+    open();
+    EXPECT_TRUE(WaitFor([&] { return looked && !menus.IsOpen(); }, 6000)) << "the menu did not open and close";
+    EXPECT_TRUE(reached) << "entry " << choose << " was not reached from the keyboard";
+    shower->Unbind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    Pump(100);
+    return shown;
+}
+
 MenuWatch::MenuWatch(wxWindow* win) : m_win(win)
 {
     m_win->Bind(wxEVT_MENU_OPEN, &MenuWatch::OnOpen, this);

@@ -17,6 +17,7 @@
 #include "tests/support/WindowManager.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #endif
 
@@ -207,8 +208,13 @@ int main(int argc, char** argv)
 #elif defined(TALLYARD_TEST_WINDOW_MANAGER)
     // Placement is the window manager's to decide: these tests run on a
     // display of their own under a real one.
+    // TALLYARD_TEST_SCREEN ("2560x1600") sizes the display in device pixels,
+    // e.g. for a doubled scale.
     std::string error;
-    if (!StartWindowManagerDisplay(1280, 800, error))
+    int width = 1280, height = 800;
+    if (const char* screen = std::getenv("TALLYARD_TEST_SCREEN"))
+        std::sscanf(screen, "%dx%d", &width, &height);
+    if (!StartWindowManagerDisplay(width, height, error))
     {
         std::fprintf(stderr, "no window manager display: %s\n", error.c_str());
         return 4;

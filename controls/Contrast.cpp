@@ -71,7 +71,8 @@ wxBitmapBundle ReadableOn(const wxBitmapBundle& bundle, const wxSize& size, cons
     wxVector<wxBitmap> bitmaps;
     for (double scale : {1.0, 1.5, 2.0})
     {
-        wxImage img = bundle.GetBitmap(wxSize(std::lround(size.x * scale), std::lround(size.y * scale))).ConvertToImage();
+        const wxSize pixels(std::lround(size.x * scale), std::lround(size.y * scale));
+        wxImage img = bundle.GetBitmap(pixels).ConvertToImage();
         if (!img.IsOk())
             continue;
         LiftFromDarkBackground(img, back, 3.0);

@@ -91,8 +91,9 @@ void CItemDlg::AddItemToolBar()
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
     m_toolBar->SetToolBitmapSize(Resources::BitmapSize(IDB_ITEM_DELETE));
     // Drawn for a light bar: on a dark theme's its black line is lifted.
-    const wxBitmapBundle picture = ReadableOn(Resources::Bitmap(IDB_ITEM_DELETE), Resources::BitmapSize(IDB_ITEM_DELETE),
-                                              m_toolBar->GetBackgroundColour());
+    const wxBitmapBundle picture =
+        ReadableOn(Resources::Bitmap(IDB_ITEM_DELETE), Resources::BitmapSize(IDB_ITEM_DELETE),
+                   m_toolBar->GetBackgroundColour());
     m_toolBar->AddTool(ID_DELETE_CURRENT_ITEM, "Delete", picture, "Delete current item");
     m_toolBar->Realize();
     const int height = m_toolBar->GetBestSize().y;

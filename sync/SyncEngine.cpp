@@ -104,10 +104,21 @@ public:
         return false;
     }
 
-    /// Writes `text` over the server's copy with `etag`; a 412 leaves it to
-    /// the next pass, which fetches and merges the new copy first.
-    Step WriteRemote(const std::string& href, const std::string& text, const std::string& etag, std::string& newEtag)
+    /// Writes `text` (made from the local copy `local`) over the server's
+    /// copy with `etag`; a 412 leaves it to the next pass, which fetches and
+    /// merges the new copy first. Until the answer is recorded the status
+    /// keeps `local`, so that a later merge knows which of the server's
+    /// values may be this side's own.
+    Step WriteRemote(const Plan& p, const std::string& href, const std::string& text, const std::string& local,
+                     const std::string& etag, std::string& newEtag)
     {
+        if (p.status)
+        {
+            StatusEntry sending = *p.status;
+            sending.sent = local;
+            if (!Local(m_local.SaveStatus(sending)))
+                return Step::Failed;
+        }
         Outcome o = m_remote.Update(href, text, etag, newEtag);
         if (o == Outcome::Conflict || o == Outcome::Gone)
         {
@@ -128,7 +139,7 @@ public:
     bool Merge(const Plan& p, const std::string& base, const std::string& local)
     {
         ++m_report.merged;
-        MergeResult m = Merge3(base, local, p.remote->text);
+        MergeResult m = Merge3(base, local, p.remote->text, true, p.status ? p.status->sent : std::string());
         if (!m.ok)
         {
             ++m_report.skipped;
@@ -138,7 +149,7 @@ public:
         std::string etag = p.remote->etag;
         if (!SameTodo(m.text, p.remote->text))
         {
-            Step s = WriteRemote(p.remote->href, m.text, p.remote->etag, etag);
+            Step s = WriteRemote(p, p.remote->href, m.text, local, p.remote->etag, etag);
             if (s != Step::Done)
                 return s == Step::Again;
         }
@@ -389,7 +400,7 @@ Engine::PassResult Engine::Pass(Report& report)
         else if (p.localChanged)
         {
             std::string etag;
-            Step s = steps.WriteRemote(st->href, L, st->etag, etag);
+            Step s = steps.WriteRemote(p, st->href, L, L, st->etag, etag);
             if (s == Step::Done)
                 ok = steps.Local(m_local.SaveStatus({p.uid, st->href, etag, p.localVersion, L}));
             else

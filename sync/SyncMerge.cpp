@@ -157,10 +157,11 @@ void Replace(icalcomponent* target, const Field& mine, const Field& theirs)
 }
 }
 
-MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote, bool localIsLater)
+MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote, bool localIsLater,
+                   const std::string& sent)
 {
     MergeResult result;
-    Component baseRoot = Parse(base), localRoot = Parse(local), remoteRoot = Parse(remote);
+    Component baseRoot = Parse(base), localRoot = Parse(local), remoteRoot = Parse(remote), sentRoot = Parse(sent);
     icalcomponent* baseTodo = OnlyTodo(baseRoot.get());
     icalcomponent* localTodo = OnlyTodo(localRoot.get());
     icalcomponent* remoteTodo = OnlyTodo(remoteRoot.get());
@@ -173,6 +174,27 @@ MergeResult Merge3(const std::string& base, const std::string& local, const std:
     Component merged(icalcomponent_new_clone(localWins ? localRoot.get() : remoteRoot.get()), icalcomponent_free);
     icalcomponent* target = OnlyTodo(merged.get());
     Fields baseFields = Collect(baseTodo), localFields = Collect(localTodo), remoteFields = Collect(remoteTodo);
+    // Fields of the remote copy that are what this side wrote came from here.
+    if (icalcomponent* sentTodo = baseTodo ? OnlyTodo(sentRoot.get()) : nullptr)
+    {
+        Fields sentFields = Collect(sentTodo);
+        std::set<std::string> all;
+        for (const Fields* fields : {&sentFields, &remoteFields})
+            for (const auto& entry : *fields)
+                all.insert(entry.first);
+        for (const std::string& name : all)
+        {
+            auto r = remoteFields.find(name), s = sentFields.find(name);
+            const std::string remoteText = r == remoteFields.end() ? "" : r->second.text;
+            const std::string sentText = s == sentFields.end() ? "" : s->second.text;
+            if (remoteText != sentText)
+                continue;
+            if (s == sentFields.end())
+                baseFields.erase(name);
+            else
+                baseFields[name].text = sentText;
+        }
+    }
     Fields winnerFields = Collect(target);
     const Fields& loserFields = localWins ? remoteFields : localFields;
     const Fields& winnerSide = localWins ? localFields : remoteFields;

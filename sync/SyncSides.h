@@ -54,6 +54,9 @@ struct StatusEntry
     std::string etag;         ///< empty while a create is under way
     std::string localVersion; ///< empty when the local side has none yet
     std::string text;         ///< the VTODO both had
+    /// What an update cut off before its answer was recorded wrote (or
+    /// tried to): the server's copy may descend from it.
+    std::string sent = {};
 };
 
 class LocalSide

@@ -221,8 +221,13 @@ Outcome StoreSide::Put(const std::string& uid, const std::string& text, const st
         ListRecord target;
         if (!target.LoadList(parent.id) || !target.LoadItems(FilterAll))
             return Fail("could not read the store"), Outcome::Failed;
+        // Counts and positions are 16-bit: the sync stops rather than
+        // leave the item out or wrap a count.
         if (oldList != parent.id && target.items.size() >= size_t(INT16_MAX))
-            return Outcome::Unsupported;
+        {
+            m_error = "the checklist \"" + U8(target.name) + "\" would hold more than 32,767 items";
+            return Outcome::Failed;
+        }
         if (!found)
             item.position = int16_t(target.items.size());
         IcalMapping::ReadItem(todo, item, extra);

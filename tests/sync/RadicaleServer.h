@@ -38,6 +38,11 @@ public:
     static const char* User() { return "alice"; }
     static const char* Password() { return "wonder land"; }
     const std::string& Folder() const { return m_folder; }
+    /// Where the collection's resources are stored, one file each.
+    std::string CollectionFolder(const std::string& name = "tasks") const
+    {
+        return m_folder + "/collections/collection-root/" + User() + "/" + name;
+    }
 
 private:
     std::string m_folder;

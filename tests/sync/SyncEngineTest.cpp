@@ -235,6 +235,38 @@ TEST(SyncEngine, AChecklistDeletedOnOneSideComesBackWholeWhenSomethingOfItChange
     EXPECT_TRUE(s.local.records.empty());
 }
 
+TEST(SyncEngine, AnUpdateCutOffBeforeItsAnswerWasKeptIsKnownAsOwnLater)
+{
+    for (bool otherEdits : {false, true})
+    {
+        SCOPED_TRACE(otherEdits ? "then another client changed another field" : "alone");
+        Sides s;
+        s.local.Set(Item("i", "l", "first", "DESCRIPTION:d\r\n"));
+        ASSERT_TRUE(s.Sync().ok);
+
+        // The server takes the rename; the process dies before it notes so.
+        s.local.Set(Item("i", "l", "second", "DESCRIPTION:d\r\n"));
+        int writes = 0;
+        s.local.beforeWrite = [&] {
+            if (++writes == 2)
+                throw Killed();
+        };
+        EXPECT_THROW(s.Sync(), Killed);
+        s.local.beforeWrite = nullptr;
+        ASSERT_EQ(Prop(s.remote.resources[s.remote.HrefFor("i")].text, "SUMMARY"), "second");
+
+        if (otherEdits)
+            s.remote.PutTodo(Item("i", "l", "second", "DESCRIPTION:changed there\r\n"));
+        s.local.Set(Item("i", "l", "third", "DESCRIPTION:d\r\n"));
+        Report r = s.Sync();
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.conflicts, 0);
+        s.ExpectAgree();
+        EXPECT_EQ(Prop(s.local.records["i"].text, "SUMMARY"), "third");
+        EXPECT_EQ(Prop(s.local.records["i"].text, "DESCRIPTION"), otherEdits ? "changed there" : "d");
+    }
+}
+
 TEST(SyncEngine, WhatItCannotHoldIsNeverTouched)
 {
     Sides s;

@@ -48,6 +48,27 @@ bool ItemRecord::SaveItem()
     return Result(false);
 }
 
+bool ListStore::AddItems(ItemArray& items)
+{
+    if (items.empty())
+        return true;
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemIdSort))
+        return Result(false);
+    for (ItemRecord& item : items)
+    {
+        const int32_t id = item.listId == 0 ? 0 : NewId(db);
+        if (id == 0 || !db.Add({Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
+                                Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
+                                Property::Int16(ItemPriority, item.priority), Property::Int32(ItemListId, item.listId),
+                                Property::Int32(ItemId, id)}))
+            return Result(false);
+        item.id = id;
+    }
+    return Result(tx.Commit());
+}
+
 bool ItemRecord::DeleteItemById(int32_t itemId)
 {
     ObjectStore::Transaction tx;

@@ -182,6 +182,13 @@ bool DeleteItemCounted(int32_t itemId);
 /// position (0 for an empty checklist).
 int16_t NextItemPosition(int32_t listId);
 
+/// Add checklists (or items, each naming its checklist) that are not stored
+/// yet, each under a fresh id that is set in the record, through one handle:
+/// for imports of many records. Counts are stored as given. Join the
+/// caller's transaction; on failure the ids set are not to be used.
+bool AddLists(std::vector<ListRecord>& lists);
+bool AddItems(ItemArray& items);
+
 /// Re-files every checklist whose category is exactly `from` under `to`
 /// ("All" as `from` moves only checklists filed under "All").
 bool MoveCategoryLists(const std::u16string& from, const std::u16string& to);

@@ -89,6 +89,10 @@ public:
 
     /// "All" or an empty name loads every checklist.
     bool LoadLists(const std::u16string& category);
+    /// Fills every checklist's items as LoadItems(FilterAll) would, from
+    /// one pass over the items. `others`, when given, takes the number of
+    /// items whose checklist is not in this array.
+    bool LoadAllItems(size_t* others = nullptr);
     bool SortListsByName();
     bool SortListsByItemsLeft();
 };

@@ -5,6 +5,8 @@
 
 #include "sync/IcalParallel.h"
 
+#include <thread>
+
 namespace IcalExchange::detail
 {
 namespace
@@ -19,9 +21,9 @@ struct Mapped
     bool orderFits = false;
 };
 
-void Map(const Ical::Todo& todo, bool checklist, Mapped& m)
+void Map(const Ical::Todo& todo, bool checklist, Mapped& m, std::optional<long long>& order)
 {
-    const auto order = IcalMapping::SortOrder(todo);
+    order = IcalMapping::SortOrder(todo);
     m.orderFits = order && *order >= INT16_MIN && *order <= INT16_MAX;
     if (checklist)
         IcalMapping::ReadChecklist(todo, m.list, m.extra);
@@ -46,11 +48,29 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
     // Reading a VTODO into its record touches nothing but its own
     // component, so every VTODO is read first, on all cores.
     std::vector<Mapped> mapped(m_entries.size());
+    std::vector<std::optional<long long>> orders(m_entries.size());
     IcalParallel::ForSlices(m_entries.size(), IcalParallel::Parts(m_entries.size()),
                             [&](size_t, size_t first, size_t last) {
                                 for (size_t i = first; i < last; ++i)
-                                    Map(TodoAt(int(i)), m_entries[i].checklist, mapped[i]);
+                                    Map(TodoAt(int(i)), m_entries[i].checklist, mapped[i], orders[i]);
                             });
+    // Nothing reads the parsed file from here on: a large one is freed
+    // beside the writing.
+    std::thread release;
+    if (m_cal.todos.size() >= 1024)
+        release = std::thread([roots = std::move(m_cal.roots), todos = std::move(m_cal.todos)]() mutable {
+            todos.clear();
+            roots.clear();
+        });
+    struct Joined
+    {
+        std::thread& thread;
+        ~Joined()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joined{release};
 
     ListStore::Transaction tx;
     for (const Extra& row : m_stale)
@@ -90,7 +110,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         if (m_entries[i].checklist && !m_entries[i].stored)
             listGroup.push_back(int(i));
     std::map<int, int16_t> positions;
-    AssignPositions(listGroup, nextListPosition, positions);
+    AssignPositions(listGroup, nextListPosition, orders, positions);
 
     // A new checklist is stored with the counts of the items that join it.
     std::map<int, std::pair<int, int>> joining; // file checklist -> items, unchecked
@@ -235,7 +255,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
             if (!m_entries[size_t(i)].stored)
                 added.push_back(i);
         std::map<int, int16_t> itemPositions;
-        AssignPositions(added, next, itemPositions);
+        AssignPositions(added, next, orders, itemPositions);
         if (!isNew)
             recount.insert(listId);
         const std::u16string parentUid = ListUid(listId);

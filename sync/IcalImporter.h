@@ -67,7 +67,8 @@ struct Entry
 class Importer
 {
 public:
-    Importer(const Ical::Calendar& cal, const std::string& fileName) : m_cal(cal), m_fileName(fileName) {}
+    /// Writing the store frees what `cal` holds.
+    Importer(Ical::Calendar& cal, const std::string& fileName) : m_cal(cal), m_fileName(fileName) {}
 
     bool Run(ImportCounts& counts, std::string& error)
     {
@@ -283,12 +284,15 @@ private:
     // Positions of the records of one group (checklists, or the items of one
     // checklist): their X-APPLE-SORT-ORDER when that fits, else after the
     // others, in the order of their sort orders and then of the file.
-    void AssignPositions(const std::vector<int>& group, int next, std::map<int, int16_t>& positions) const
+    // `orders` holds the X-APPLE-SORT-ORDER of every VTODO.
+    static void AssignPositions(const std::vector<int>& group, int next,
+                                const std::vector<std::optional<long long>>& orders,
+                                std::map<int, int16_t>& positions)
     {
         std::vector<std::pair<long long, int>> rest;
         for (int i : group)
         {
-            const auto order = IcalMapping::SortOrder(TodoAt(i));
+            const std::optional<long long>& order = orders[size_t(i)];
             if (order && *order >= INT16_MIN && *order <= INT16_MAX)
             {
                 positions[i] = int16_t(*order);
@@ -311,7 +315,7 @@ private:
 
     bool Write(ImportCounts& counts, std::string& error);
 
-    const Ical::Calendar& m_cal;
+    Ical::Calendar& m_cal;
     std::string m_fileName;
     std::unordered_map<std::u16string, Extra> m_stored;
     std::vector<Entry> m_entries;

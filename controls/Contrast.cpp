@@ -64,6 +64,23 @@ void LiftFromDarkBackground(wxImage& img, const wxColour& back, double minContra
         }
 }
 
+wxBitmapBundle ReadableOn(const wxBitmapBundle& bundle, const wxSize& size, const wxColour& back)
+{
+    if (!bundle.IsOk() || !IsDark(back))
+        return bundle;
+    wxVector<wxBitmap> bitmaps;
+    for (double scale : {1.0, 1.5, 2.0})
+    {
+        const wxSize pixels(std::lround(size.x * scale), std::lround(size.y * scale));
+        wxImage img = bundle.GetBitmap(pixels).ConvertToImage();
+        if (!img.IsOk())
+            continue;
+        LiftFromDarkBackground(img, back, 3.0);
+        bitmaps.push_back(wxBitmap(img));
+    }
+    return wxBitmapBundle::FromBitmaps(bitmaps);
+}
+
 wxColour MainColour(const wxImage& img)
 {
     std::map<unsigned long, int> counts;

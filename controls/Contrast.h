@@ -4,6 +4,7 @@
 // How well colours read against each other, and pictures made to read on a
 // background they were not drawn for (a dark theme's).
 
+#include <wx/bmpbndl.h>
 #include <wx/colour.h>
 #include <wx/image.h>
 
@@ -24,6 +25,11 @@ wxColour ReadableOn(const wxColour& back, wxColour c);
 /// less than `minContrast`, keeping its hue; on a light one leaves the
 /// picture as drawn.
 void LiftFromDarkBackground(wxImage& img, const wxColour& back, double minContrast);
+
+/// The bundle's picture of `size` points with its lines lifted from a dark
+/// `back` (LiftFromDarkBackground) at the usual display scales; the bundle
+/// itself on a light background.
+wxBitmapBundle ReadableOn(const wxBitmapBundle& bundle, const wxSize& size, const wxColour& back);
 
 /// Repaints a picture of one colour with symbols in white (the title bar's
 /// discs) as discs in `face` with symbols in `symbol`, edges blended alike.

@@ -29,7 +29,11 @@ struct Plan
     bool isItem = false;
     std::string checklist; ///< its own UID, or its checklist's for an item
     bool revive = false;   ///< deleted on one side only: back from the other
+    bool pendingSaved = false; ///< its create's status is saved already
 };
+
+/// Final statuses of creates saved in one write this many at a time.
+constexpr size_t kCreatedBatch = 250;
 
 /// An edit beats a delete for a checklist as a whole: deleted on one side
 /// while it or something of it changed on the other, it comes back there
@@ -155,11 +159,12 @@ public:
     }
 
     /// Creates the resource, with the status saying so first: a create cut
-    /// off is found again by the next sync.
+    /// off is found again by the next sync. The final status waits for the
+    /// next batch of them; until then the pending one stands for it.
     bool UploadNew(const Plan& p, const std::string& href, const std::string& text)
     {
         StatusEntry pending{p.uid, href, "", "", text};
-        if (!Local(m_local.SaveStatus(pending)))
+        if (!p.pendingSaved && !Local(m_local.SaveStatus(pending)))
             return false;
         std::string etag;
         Outcome o = m_remote.Create(href, text, etag);
@@ -171,7 +176,16 @@ public:
         if (o != Outcome::Ok)
             return Local(false);
         ++m_report.uploaded;
-        return Local(m_local.SaveStatus({p.uid, href, etag, p.localVersion, text}));
+        m_created.push_back({p.uid, href, etag, p.localVersion, text});
+        return m_created.size() < kCreatedBatch || SaveCreated();
+    }
+
+    /// Saves the final statuses of the creates so far.
+    bool SaveCreated()
+    {
+        std::vector<StatusEntry> entries;
+        entries.swap(m_created);
+        return entries.empty() || Local(m_local.SaveStatuses(entries));
     }
 
     /// Writes what the server has here, unless the record changed meanwhile.
@@ -198,6 +212,7 @@ private:
     LocalSide& m_local;
     RemoteSide& m_remote;
     Report& m_report;
+    std::vector<StatusEntry> m_created;
 };
 }
 
@@ -336,6 +351,17 @@ Engine::PassResult Engine::Pass(Report& report)
         if (plan->revive && plan->localHas && !plan->localChanged && !m_local.Get(plan->uid, localText[plan->uid]))
             return fail(m_local.Error());
 
+    // Records new here: the statuses of their creates in one write first.
+    std::vector<StatusEntry> pending;
+    for (Plan* plan : order)
+        if (!plan->status && plan->localHas && !plan->remote)
+        {
+            pending.push_back({plan->uid, m_remote.HrefFor(plan->uid), "", "", localText[plan->uid]});
+            plan->pendingSaved = true;
+        }
+    if (!pending.empty() && !m_local.SaveStatuses(pending))
+        return fail(m_local.Error());
+
     Steps steps(m_local, m_remote, report);
     for (Plan* plan : order)
     {
@@ -418,8 +444,14 @@ Engine::PassResult Engine::Pass(Report& report)
                 return fail(m_local.Error());
         }
         if (!ok)
-            return fail(steps.error);
+        {
+            const std::string error = steps.error;
+            steps.SaveCreated();
+            return fail(error);
+        }
     }
+    if (!steps.SaveCreated())
+        return fail(steps.error);
     bool again = steps.again;
     bool keepToken = steps.keepToken;
     if (again)

@@ -67,7 +67,7 @@ bool Seek(ObjectStore::Database& db, int16_t kind, const std::string& uid)
     return false;
 }
 
-bool Put(int16_t kind, const Sync::StatusEntry& entry)
+bool Put(int16_t kind, const std::vector<Sync::StatusEntry>& entries)
 {
     ObjectStore::Transaction tx;
     ObjectStore::Database db;
@@ -76,11 +76,16 @@ bool Put(int16_t kind, const Sync::StatusEntry& entry)
         tx.MarkFailed();
         return false;
     }
-    bool ok = Seek(db, kind, entry.uid) ? db.Write(ToProps(kind, entry)) : db.Add(ToProps(kind, entry));
-    if (!ok)
-        tx.MarkFailed();
+    for (const Sync::StatusEntry& entry : entries)
+        if (!(Seek(db, kind, entry.uid) ? db.Write(ToProps(kind, entry)) : db.Add(ToProps(kind, entry))))
+        {
+            tx.MarkFailed();
+            break;
+        }
     return tx.Commit();
 }
+
+bool Put(int16_t kind, const Sync::StatusEntry& entry) { return Put(kind, std::vector<Sync::StatusEntry>{entry}); }
 }
 
 namespace SyncStatus
@@ -131,6 +136,8 @@ bool Load(const std::string& url, std::map<std::string, Sync::StatusEntry>& entr
 }
 
 bool Save(const Sync::StatusEntry& entry) { return Put(KindEntry, entry); }
+
+bool SaveAll(const std::vector<Sync::StatusEntry>& entries) { return Put(KindEntry, entries); }
 
 bool Drop(const std::string& uid)
 {

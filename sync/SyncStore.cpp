@@ -300,6 +300,11 @@ bool StoreSide::SaveStatus(const StatusEntry& entry)
     return SyncStatus::Save(entry) || Fail("could not save the sync status");
 }
 
+bool StoreSide::SaveStatuses(const std::vector<StatusEntry>& entries)
+{
+    return SyncStatus::SaveAll(entries) || Fail("could not save the sync status");
+}
+
 bool StoreSide::DropStatus(const std::string& uid)
 {
     return SyncStatus::Drop(uid) || Fail("could not save the sync status");

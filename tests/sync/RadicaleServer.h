@@ -11,16 +11,25 @@
 class RadicaleServer
 {
 public:
-    RadicaleServer();
+    /// Its files go in a new folder under `root`.
+    explicit RadicaleServer(const std::string& root = "/tmp");
     ~RadicaleServer();
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
 
+    /// Runs it with the storage class `Storage` of this Python module, from
+    /// `folder` (before Start()).
+    void UseStorage(const std::string& module, const std::string& folder)
+    {
+        m_storageModule = module;
+        m_storageFolder = folder;
+    }
     /// Starts the server and waits until it answers. False when it did not.
     bool Start();
     /// Stops it at once (SIGKILL), keeping its storage for a restart.
     void Kill();
     bool Running() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
 
     int Port() const { return m_port; }
     /// http://127.0.0.1:<port>/<user>/<name>/
@@ -37,6 +46,8 @@ public:
 
 private:
     std::string m_folder;
+    std::string m_storageModule;
+    std::string m_storageFolder;
     int m_port = 0;
     pid_t m_pid = -1;
 };

@@ -10,6 +10,7 @@
 #include "controls/GestureListCtrl.h"
 #include "controls/TitleBar.h"
 #include "dialogs/CNoteDlg.h"
+#include "editor/CItemDlg.h"
 #include "editor/CListDlg.h"
 #include "resources/ResourceIds.h"
 
@@ -26,6 +27,11 @@ namespace
 // WCAG's least contrast for text, and for the parts of a picture.
 constexpr double kTextContrast = 4.5;
 constexpr double kPictureContrast = 3.0;
+// Below this a pixel hardly differs from what it is drawn on.
+constexpr double kFaintContrast = 1.5;
+// A picture reads when this much of it reaches kPictureContrast; the rest
+// are its smoothed edges, many in a 16-pixel picture of thin strokes.
+constexpr double kVisibleShare = 0.4;
 
 const int s_toolIds[] = {ID_NEW_CHECKLIST, ID_OPEN_CHECKLIST, ID_DELETE_CHECKLIST, ID_LIST_NOTE,
                          ID_COPY_LIST,     ID_MOVE_UP,        ID_MOVE_DOWN};
@@ -57,8 +63,9 @@ double TextContrast(wxWindow* win, const wxRect& r, const std::string& name)
     return StrongestContrast(shot, CommonestColour(shot));
 }
 
-// The share of a picture's drawn pixels that stand out from `back` by at
-// least kPictureContrast; a picture drawn dark on dark has few.
+// The share of a picture's drawn pixels (all that differ from `back` at all
+// visibly, not the faint rims of its smoothed edges) that stand out from it
+// by at least kPictureContrast; a picture drawn dark on dark has few.
 double VisibleShare(const wxImage& shot, const wxColour& back)
 {
     int drawn = 0, visible = 0;
@@ -66,7 +73,7 @@ double VisibleShare(const wxImage& shot, const wxColour& back)
         for (int x = 0; x < shot.GetWidth(); ++x)
         {
             const wxColour c = At(shot, x, y);
-            if (c == back)
+            if (ContrastRatio(c, back) < kFaintContrast)
                 continue;
             ++drawn;
             visible += ContrastRatio(c, back) >= kPictureContrast;
@@ -131,7 +138,7 @@ TEST_F(DarkThemeTest, MainWindowTextsAndToolbarPicturesStandOut)
         {
             const wxRect r = strip->GetToolRect(id).Deflate(2);
             const double share = VisibleShare(shot.GetSubImage(r), back);
-            EXPECT_GE(share, 0.5) << "button " << id << (strip->GetToolEnabled(id) ? " enabled" : " disabled")
+            EXPECT_GE(share, kVisibleShare) << "button " << id << (strip->GetToolEnabled(id) ? " enabled" : " disabled")
                                   << ": most of its picture is lost in the strip";
         }
     }
@@ -172,5 +179,29 @@ TEST_F(DarkThemeTest, TitleBarTitleRuleAndDiscsStandOut)
         wxWindow* rows = d.FindWindow(IDC_ITEMS);
         ASSERT_NE(nullptr, rows);
         EXPECT_GE(TextContrast(rows, wxRect(rows->GetClientSize()), "editor_rows"), kTextContrast);
+    });
+}
+
+TEST_F(DarkThemeTest, ItemDialogsToolbarPictureStandsOut)
+{
+    ListRecord list = AddChecklist(u"Groceries", u"Unfiled", 0, 3);
+    ASSERT_TRUE(list.LoadItems(FilterAll));
+    ASSERT_FALSE(list.items.empty());
+    OpenPlaced();
+    // An item that exists: its dialog has the Delete button.
+    CItemDlg item;
+    item.SetListId(list.id);
+    item.SetItemId(list.items[0].id);
+    WhileShown<CItemDlg>(item, [&](CItemDlg& d) {
+        wxToolBar* bar = nullptr;
+        for (wxWindow* child : d.GetChildren())
+            if ((bar = dynamic_cast<wxToolBar*>(child)))
+                break;
+        ASSERT_NE(nullptr, bar);
+        const wxImage shot = GrabScreen(bar->GetScreenRect());
+        KeepShot(shot, "dark_item_toolbar");
+        // The picture is what differs from the bar at its left end.
+        const wxImage button = shot.GetSubImage(wxRect(0, 0, std::min(shot.GetWidth(), 40), shot.GetHeight()));
+        EXPECT_GE(VisibleShare(button, CommonestColour(shot)), kVisibleShare);
     });
 }

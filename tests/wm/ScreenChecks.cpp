@@ -198,7 +198,9 @@ double StrongestContrast(const wxImage& img, const wxColour& back)
     double strongest = 1.0;
     for (int y = 0; y < img.GetHeight(); ++y)
         for (int x = 0; x < img.GetWidth(); ++x)
-            strongest =
-                std::max(strongest, ContrastRatio(wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)), back));
+        {
+            const wxColour c(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
+            strongest = std::max(strongest, ContrastRatio(c, back));
+        }
     return strongest;
 }

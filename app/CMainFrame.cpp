@@ -4,6 +4,7 @@
 #include "app/CSyncController.h"
 #include "app/CToolStrip.h"
 #include "app/FramePlacement.h"
+#include "controls/Contrast.h"
 #include "controls/WithinWindow.h"
 #include "dialogs/CSyncSettingsDlg.h"
 #include "resources/ResourceIds.h"
@@ -15,6 +16,7 @@
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
@@ -36,6 +38,8 @@ constexpr int kCategoryWidth = 80;
 // The drop-down grows with the window up to this width, enough for any
 // usual category name beside the toolkit's arrow.
 constexpr int kCategoryWidthMax = 260;
+// What a picture's lines need against the bar to be seen.
+constexpr double kPictureContrast = 3.0;
 
 // Each button names its own command when hovered.
 const char* const s_toolTips[kToolCount] = {"New Checklist", "Open Checklist", "Delete Checklist", "List Note",
@@ -110,12 +114,15 @@ const double s_scales[] = {1.0, 1.5, 2.0};
 
 std::vector<wxImage> DrawStrips(const wxBitmapBundle& strip)
 {
+    // Drawn for a light bar; on a dark theme's bar their dark lines are lifted.
+    const wxColour back = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
     std::vector<wxImage> images;
     for (double scale : s_scales)
     {
         const int size = wxRound(kToolSize * scale);
         // Cut later in pixels: a scaled bitmap's own sub-bitmaps count in points.
         images.push_back(strip.GetBitmap(wxSize(size * kToolCount, size)).ConvertToImage());
+        LiftFromDarkBackground(images.back(), back, kPictureContrast);
     }
     return images;
 }

@@ -13,12 +13,16 @@
 
 #include "browser/CTallyardView.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace
 {
 constexpr int kPollMs = 1000;
 constexpr int kPollTimerId = 1;
+constexpr int kWorkerNice = 10;
 }
 
 wxBEGIN_EVENT_TABLE(CSyncController, wxEvtHandler)
@@ -116,6 +120,9 @@ void CSyncController::Begin()
     std::weak_ptr<int> alive = m_alive;
     std::string password = m_password;
     m_worker = std::thread([this, alive, settings, password]() {
+        // Below the windows' thread in the scheduler's eyes: a sync's reading
+        // and merging never takes a core a tick wants.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kWorkerNice);
         // A connection of its own: the windows' changes meanwhile are never
         // part of the sync's transactions.
         ObjectStore::ThreadConnection own;

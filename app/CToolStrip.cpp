@@ -20,6 +20,16 @@ namespace
 {
 // Room around each image inside its button, in device-independent pixels.
 constexpr int kPadding = 4;
+
+// The picture drawn for the display's own pixels (twice as many of them at a
+// doubled scale), shown at `logical` size.
+wxBitmap DeviceBitmap(const wxBitmapBundle& bundle, const wxSize& logical, double scale)
+{
+    wxBitmap bitmap = bundle.GetBitmap(wxSize(wxRound(logical.x * scale), wxRound(logical.y * scale)));
+    if (bitmap.IsOk() && bitmap.GetScaleFactor() != scale)
+        bitmap.SetScaleFactor(scale);
+    return bitmap;
+}
 }
 
 CToolStrip::CToolStrip(wxWindow* parent, wxWindowID id, const wxSize& imageSize, int height)
@@ -157,7 +167,7 @@ void CToolStrip::OnPaint(wxPaintEvent&)
             dc.SetBrush(pressed ? wxBrush(frame) : *wxTRANSPARENT_BRUSH);
             dc.DrawRectangle(wxRect(rect).Deflate(1));
         }
-        wxBitmap image = tool.image.GetBitmap(imageSize);
+        wxBitmap image = DeviceBitmap(tool.image, imageSize, GetContentScaleFactor());
         if (!image.IsOk())
             continue;
         if (!tool.enabled)

@@ -2,17 +2,14 @@
 // rows have painted, and one tick (a press on a row's check box) until the
 // rebuilt rows have painted. Medians; run under a display (xvfb-run).
 #include "bench/BenchSupport.h"
+#include "bench/EditorInput.h"
 
 #include "controls/Controls.h"
-#include "controls/GestureListCtrl.h"
-#include "editor/CListDlg.h"
 #include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
 #include <wx/app.h>
-#include <wx/evtloop.h>
-#include <wx/stopwatch.h>
 
 #include <chrono>
 #include <cstdio>
@@ -54,46 +51,6 @@ int32_t MakeChecklist(int16_t checked = 0)
     }
     return transaction.Commit() ? list.id : 0;
 }
-
-void DispatchPending()
-{
-    wxTheApp->ProcessPendingEvents();
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    while (loop && loop->Pending())
-        loop->Dispatch();
-}
-
-bool WaitShown(wxWindow* window)
-{
-    wxStopWatch watch;
-    while (!window->IsShownOnScreen())
-    {
-        if (watch.Time() > 10000)
-            return false;
-        DispatchPending();
-        wxYield();
-    }
-    return true;
-}
-
-// A press at `x` on `row`, delivered to the rows' window as the toolkit
-// delivers it.
-void PressRow(CListDlg& dlg, long row, int x)
-{
-    wxRect rect;
-    dlg.m_list->GetItemRect(row, rect);
-    wxWindow* rows = dlg.m_list->GetMainWindow();
-    const wxPoint at = dlg.m_list->ClientToMain(wxPoint(x, rect.y + rect.height / 2));
-    wxMouseEvent down(wxEVT_LEFT_DOWN);
-    down.SetPosition(at);
-    down.SetLeftDown(true);
-    down.SetEventObject(rows);
-    rows->GetEventHandler()->ProcessEvent(down);
-    wxMouseEvent up(wxEVT_LEFT_UP);
-    up.SetPosition(at);
-    up.SetEventObject(rows);
-    rows->GetEventHandler()->ProcessEvent(up);
-}
 }
 
 int main(int argc, char** argv)
@@ -130,12 +87,7 @@ int main(int argc, char** argv)
             const int box = dlg.m_list->FromDIP(10);
             for (int t = 0; t < kTicksPerRun && ok; ++t)
             {
-                // Let the list settle as between two real taps.
-                for (int i = 0; i < 5; ++i)
-                {
-                    DispatchPending();
-                    wxTheApp->ProcessIdle();
-                }
+                Settle();
                 const long row = t % 8;
                 const bool wasChecked = dlg.m_list->IsItemChecked(row);
                 const Clock::time_point tap = Clock::now();
@@ -175,11 +127,7 @@ int main(int argc, char** argv)
             }
             dlg.FillList();
             rows->Update();
-            for (int i = 0; i < 5; ++i)
-            {
-                DispatchPending();
-                wxTheApp->ProcessIdle();
-            }
+            Settle();
             ok = ok && dlg.m_list->GetItemCount() == 0;
             const Clock::time_point start = Clock::now();
             wxCommandEvent undo(wxEVT_MENU, ID_EDIT_UNDO);

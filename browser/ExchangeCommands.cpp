@@ -2,6 +2,7 @@
 #include "browser/CTallyardView.h"
 
 #include "controls/MessageBox.h"
+#include "platform/UndoHistory.h"
 #include "sync/IcalExchange.h"
 
 #include <wx/filedlg.h>
@@ -27,7 +28,11 @@ void CTallyardView::OnImport(wxCommandEvent&)
         return;
     IcalExchange::ImportCounts counts;
     std::string error;
-    const bool done = IcalExchange::ImportFile(ChosenFile(chooser).GetFullPath().utf8_string(), counts, error);
+    bool done = false;
+    {
+        ObjectStore::UndoStep step(u"Import");
+        done = IcalExchange::ImportFile(ChosenFile(chooser).GetFullPath().utf8_string(), counts, error);
+    }
     if (done && counts.checklistsAdded + counts.checklistsUpdated + counts.itemsAdded + counts.itemsUpdated > 0)
     {
         // The imported checklists may be filed anywhere: show them all.

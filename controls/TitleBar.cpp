@@ -1,5 +1,7 @@
 #include "controls/TitleBar.h"
 
+#include "controls/Contrast.h"
+
 #include "resources/ResourceIds.h"
 #include "resources/Resources.h"
 
@@ -27,30 +29,6 @@ constexpr int kButtonWidth = 16;
 constexpr int kTextIndent = 3;
 constexpr int kTitleGap = 3;      // between a cut title and the first disc
 constexpr int kStripHeightDlu = 14;
-
-double RelativeLuminance(const wxColour& c)
-{
-    auto channel = [](unsigned char v) {
-        const double s = v / 255.0;
-        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.Red()) + 0.7152 * channel(c.Green()) + 0.0722 * channel(c.Blue());
-}
-
-double Contrast(const wxColour& a, const wxColour& b)
-{
-    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// Darkens (or on a dark background lightens) `c` until text in it reads.
-wxColour ReadableOn(const wxColour& back, wxColour c)
-{
-    const bool darker = RelativeLuminance(back) > 0.5;
-    for (int i = 0; i < 20 && Contrast(c, back) < 4.5; ++i)
-        c = c.ChangeLightness(darker ? 85 : 115);
-    return c;
-}
 
 // The disc picture is drawn on white; the white around the discs (not the
 // white of their symbols) becomes transparent so the strip's own background
@@ -88,6 +66,26 @@ wxBitmap WithClearSurround(const wxBitmap& bitmap)
                                  wxPoint(p.x, p.y - 1)});
     }
     return wxBitmap(img, -1, bitmap.GetScaleFactor());
+}
+
+// Pictures and lines of the handheld's dark blue and black stand out from a
+// light strip; on a dark one they take the title's colour, which reads there.
+constexpr double kPictureContrast = 3.0;
+
+wxBitmap ThemedDiscs(const wxBitmap& bitmap)
+{
+    const wxBitmap clear = WithClearSurround(bitmap);
+    wxImage img = clear.ConvertToImage();
+    const wxColour face = MainColour(img);
+    if (!face.IsOk() || Contrast(face, CTitleBar::s_backColor) >= kPictureContrast)
+        return clear;
+    RecolourDiscs(img, CTitleBar::s_textColor, CTitleBar::s_backColor);
+    return wxBitmap(img, -1, clear.GetScaleFactor());
+}
+
+wxColour RuleColour()
+{
+    return Contrast(*wxBLACK, CTitleBar::s_backColor) >= kPictureContrast ? *wxBLACK : CTitleBar::s_textColor;
 }
 
 wxFont MakeTitleFont()
@@ -194,7 +192,7 @@ void CTitleBar::InitSharedObjects()
     {
         s_titleButtonsBundle = Resources::Bitmap(IDB_TITLE_BUTTONS);
         if (s_titleButtonsBundle.IsOk())
-            s_titleButtons = WithClearSurround(s_titleButtonsBundle.GetBitmap(wxDefaultSize));
+            s_titleButtons = ThemedDiscs(s_titleButtonsBundle.GetBitmap(wxDefaultSize));
     }
 }
 
@@ -218,7 +216,7 @@ void CTitleBar::DrawStrip(wxDC& dc, const wxSize& size) const
     // A filled row rather than a line: the toolkit's lines are anti-aliased
     // at their ends.
     dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(*wxBLACK_BRUSH);
+    dc.SetBrush(wxBrush(RuleColour()));
     dc.DrawRectangle(0, size.y - 1, size.x, 1);
 }
 
@@ -239,7 +237,7 @@ void CTitleBar::DrawButtons(wxDC& dc, const wxSize& size) const
     if (s_titleButtonsBundle.IsOk() && GetDPIScaleFactor() != 1.0)
     {
         // Other scales are rare: made when drawn rather than kept.
-        buttons = WithClearSurround(s_titleButtonsBundle.GetBitmapFor(this));
+        buttons = ThemedDiscs(s_titleButtonsBundle.GetBitmapFor(this));
     }
     if (!buttons.IsOk())
         return;

@@ -110,9 +110,25 @@ std::vector<wxRect> StretchedRects(const std::vector<LaidControl>& controls, con
             // To the right edge, whatever room the template left there.
             r.width = std::max(c.rect.width, client.x - r.x - margin);
         }
-        if (c.stretch == Stretch::Both)
-            r.height = std::max(c.rect.height, client.y - bottomReserve - margin - r.y);
         rects.push_back(r);
+    }
+    // A control taking the height left takes what the controls below it
+    // leave; they move down with its bottom edge, to the dialog's.
+    for (size_t i = 0; i < controls.size(); ++i)
+    {
+        if (controls[i].stretch != Stretch::Both)
+            continue;
+        const int bottom = rects[i].GetBottom();
+        int lowest = bottom;
+        for (const wxRect& r : rects)
+            lowest = std::max(lowest, r.GetBottom());
+        const int grow = client.y - bottomReserve - margin - (lowest + 1);
+        if (grow <= 0)
+            continue;
+        rects[i].height += grow;
+        for (size_t j = 0; j < rects.size(); ++j)
+            if (j != i && rects[j].y > bottom)
+                rects[j].y += grow;
     }
     return rects;
 }

@@ -30,8 +30,10 @@ struct LaidControl
 void SeparateRows(std::vector<wxRect>& rects, int gap);
 
 /// The controls' rectangles at client size `client`, from their template
-/// rectangles: stretched controls reach `margin` from the right edge (and
-/// the bottom); `bottomReserve` pixels at the bottom stay free (a toolbar).
+/// rectangles: stretched controls reach `margin` from the right edge; one
+/// that takes the height grows until the controls below it, moved down with
+/// it, end `margin` above the bottom; `bottomReserve` pixels at the bottom
+/// stay free (a toolbar).
 std::vector<wxRect> StretchedRects(const std::vector<LaidControl>& controls, const wxSize& client,
                                    int bottomReserve, int margin);
 

@@ -1,5 +1,7 @@
 #include "editor/CItemDlg.h"
 
+#include "controls/Contrast.h"
+
 #include "controls/MessageBox.h"
 #include "controls/SipEdit.h"
 #include "controls/TitleBar.h"
@@ -88,7 +90,11 @@ void CItemDlg::AddItemToolBar()
     m_toolBar = new wxToolBar(this, IDR_ITEM_TOOLBAR, wxDefaultPosition, wxDefaultSize,
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
     m_toolBar->SetToolBitmapSize(Resources::BitmapSize(IDB_ITEM_DELETE));
-    m_toolBar->AddTool(ID_DELETE_CURRENT_ITEM, "Delete", Resources::Bitmap(IDB_ITEM_DELETE), "Delete current item");
+    // Drawn for a light bar: on a dark theme's its black line is lifted.
+    const wxBitmapBundle picture =
+        ReadableOn(Resources::Bitmap(IDB_ITEM_DELETE), Resources::BitmapSize(IDB_ITEM_DELETE),
+                   m_toolBar->GetBackgroundColour());
+    m_toolBar->AddTool(ID_DELETE_CURRENT_ITEM, "Delete", picture, "Delete current item");
     m_toolBar->Realize();
     const int height = m_toolBar->GetBestSize().y;
     m_toolBar->SetSize(0, client.y - height, client.x, height);

@@ -343,11 +343,15 @@ void CListDlg::LayOut()
     if (m_buttonStrip->GetSize() != stripSize || !m_buttonStrip->GetBitmap().IsOk())
     {
         const wxBitmapBundle strip = Resources::Bitmap(IDB_BUTTON_STRIP);
-        wxImage image = strip.GetBitmap(FromDIP(Resources::BitmapSize(IDB_BUTTON_STRIP))).ConvertToImage();
+        // Stretched in the display's own pixels, not enlarged afterwards.
+        const double scale = GetContentScaleFactor();
+        const wxSize device(wxRound(stripSize.x * scale), wxRound(stripSize.y * scale));
+        wxImage image = strip.GetBitmap(FromDIP(Resources::BitmapSize(IDB_BUTTON_STRIP)) * wxRound(scale))
+                            .ConvertToImage();
         if (image.IsOk())
         {
-            image.Rescale(stripSize.x, stripSize.y, wxIMAGE_QUALITY_BILINEAR);
-            m_buttonStrip->SetBitmap(wxBitmap(image));
+            image.Rescale(device.x, device.y, wxIMAGE_QUALITY_BILINEAR);
+            m_buttonStrip->SetBitmap(wxBitmap(image, -1, scale));
         }
     }
     m_buttonStrip->SetSize(wxRect(wxPoint(0, stripTop), stripSize));

@@ -6,7 +6,8 @@ set -e
 build="$1"
 asan="${2:-build-asan}"
 if [ $# -ge 2 ]; then shift 2; else shift $#; fi
-cmake --build "$build" --target reliability_test reliability_worker ical_fuzz_test -j "$(nproc)"
+cmake --build "$build" --target reliability_test reliability_worker ical_fuzz_test sync_fault_test tallyard-cli \
+    -j "$(nproc)"
 sh scripts/run-tests.sh "$build" -L reliability "$@"
 
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYARD_SANITIZE=ON \

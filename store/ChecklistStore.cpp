@@ -34,7 +34,19 @@ bool ListRecord::SaveList()
     if (!db.Open(ChecklistsDb, ListIdSort))
         return Result(false);
     if (db.SeekValue(Property::Int32(ListId, id)))
-        return Result(db.Write(props) && tx.Commit());
+    {
+        // Counts are no field of its own in iCalendar: changing them alone
+        // leaves the checklist's change time.
+        PropertyList was;
+        ListRecord old;
+        if (!db.Read(was))
+            return Result(false);
+        ListFromProps(was, old);
+        const bool changed =
+            old.name != name || old.note != note || old.category != category || old.position != position;
+        return Result(db.Write(props) && (!changed || IcalStore::Touch(IcalStore::Kind::Checklist, id)) &&
+                      tx.Commit());
+    }
 
     const int32_t oldId = id;
     if (id == 0)

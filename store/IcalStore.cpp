@@ -4,6 +4,8 @@
 
 #include "platform/Random.h"
 
+#include <cstring>
+#include <ctime>
 #include <set>
 #include <utility>
 
@@ -149,6 +151,25 @@ bool Remove(Kind kind, int32_t id)
         return true;
     const ObjectStore::ObjectId oid = db.CurrentObjectId();
     return Result(oid != 0 && db.Delete(oid));
+}
+
+bool Touch(Kind kind, int32_t id)
+{
+    ObjectStore::Database db;
+    PropertyList props;
+    if (!OpenRows(db, RowIdSort, false) || !SeekRow(db, kind, id))
+        return true;
+    if (!db.Read(props))
+        return Result(false);
+    Extra extra = FromProps(props);
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char text[20];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &tm);
+    extra.lastModified = std::u16string(text, text + std::strlen(text));
+    extra.fingerprint.clear();
+    return Result(db.Write(ToProps(extra)));
 }
 
 bool LoadAll(std::vector<Extra>& extras)

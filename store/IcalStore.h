@@ -45,7 +45,8 @@ struct Extra
     std::u16string lastModified;
     /// What the mapped fields were when lastModified was taken; a record
     /// whose fields no longer match has been changed since (opaque text
-    /// made by the mapping).
+    /// made by the mapping). Empty with lastModified set: the record was
+    /// last changed here, at lastModified (see Touch).
     std::u16string fingerprint;
 };
 
@@ -63,6 +64,10 @@ bool AddRows(const std::vector<Extra>& extras);
 bool Remove(Kind kind, int32_t id);
 /// Every row, in no particular order.
 bool LoadAll(std::vector<Extra>& extras);
+/// Dates a change made here to a mapped field of the record: its row's
+/// lastModified becomes now and its fingerprint empty. True also when the
+/// record has no row (it has never been exported or synced).
+bool Touch(Kind kind, int32_t id);
 
 /// Gives every checklist and item that has no row a row with a fresh UID,
 /// in one transaction. False when that could not be stored.

@@ -36,7 +36,16 @@ bool ItemRecord::SaveItem()
         return Result(false);
     // An existing record keeps the checklist it was added to.
     if (db.SeekValue(Property::Int32(ItemId, id)))
-        return Result(db.Write(props) && tx.Commit());
+    {
+        PropertyList was;
+        ItemRecord old;
+        if (!db.Read(was))
+            return Result(false);
+        ItemFromProps(was, old);
+        const bool changed = old.name != name || old.details != details || old.position != position ||
+                             (old.checked != 0) != (checked != 0) || old.priority != priority;
+        return Result(db.Write(props) && (!changed || IcalStore::Touch(IcalStore::Kind::Item, id)) && tx.Commit());
+    }
 
     const int32_t oldId = id;
     if (id == 0)

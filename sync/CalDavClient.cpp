@@ -85,6 +85,7 @@ bool Client::InCollection(const std::string& href, std::string& path)
 bool Client::Open(bool create)
 {
     m_created = false;
+    m_syncCollection = false;
     if (!m_http.UrlProblem().empty())
     {
         m_error = m_http.UrlProblem();
@@ -126,7 +127,7 @@ bool Client::Open(bool create)
                 m_error = "the calendar at the server address holds no tasks";
                 return false;
             }
-            m_token = entry.props.syncToken;
+            m_syncCollection = entry.props.syncCollection || !entry.props.syncToken.empty();
             return true;
         }
         m_error = "the server said nothing about the collection";

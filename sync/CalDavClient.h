@@ -49,8 +49,8 @@ public:
     /// Checks the collection; makes it (tasks only) when nothing is there and
     /// `create` is set. False with Error() when it is not usable.
     bool Open(bool create = true);
-    /// The collection's sync-token after Open(); empty when it has none.
-    const std::string& CollectionToken() const { return m_token; }
+    /// After Open(): the collection answers sync-collection reports.
+    bool SupportsSyncCollection() const { return m_syncCollection; }
     bool Created() const { return m_created; }
 
     /// Members changed and removed since `token` ("" lists all), and the new
@@ -88,7 +88,7 @@ private:
     HttpSession m_http;
     size_t m_fetchBatch;
     std::string m_collectionUrl;
-    std::string m_token;
+    bool m_syncCollection = false;
     std::string m_error;
     bool m_created = false;
     size_t m_ignored = 0;

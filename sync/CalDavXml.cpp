@@ -112,6 +112,14 @@ void ReadProp(const xmlNode* prop, DavProps& props)
         }
         else if (Is(p, kDav, "sync-token"))
             props.syncToken = Trim(Text(p));
+        else if (Is(p, kDav, "supported-report-set"))
+        {
+            // supported-report / report / the report's own element
+            for (const xmlNode* s = p->children; s; s = s->next)
+                for (const xmlNode* r = Is(s, kDav, "supported-report") ? s->children : nullptr; r; r = r->next)
+                    for (const xmlNode* n = Is(r, kDav, "report") ? r->children : nullptr; n; n = n->next)
+                        props.syncCollection |= Is(n, kDav, "sync-collection");
+        }
         else if (Is(p, kDav, "displayname"))
             props.displayName = Text(p);
     }
@@ -203,7 +211,7 @@ std::string CollectionPropfindBody()
     Builder b;
     xmlNode* prop = b.Dav(b.Root("propfind", false), "prop");
     b.Dav(prop, "resourcetype");
-    b.Dav(prop, "sync-token");
+    b.Dav(prop, "supported-report-set");
     b.Dav(prop, "displayname");
     b.Cal(prop, "supported-calendar-component-set");
     return b.Dump();

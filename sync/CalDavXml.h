@@ -19,6 +19,7 @@ struct DavProps
     bool hasComponents = false;
     std::vector<std::string> components; ///< supported-calendar-component-set
     std::string syncToken;
+    bool syncCollection = false; ///< supported-report-set lists sync-collection
     std::string displayName;
 };
 
@@ -41,6 +42,8 @@ bool ParseMultistatus(const std::string& body, Multistatus& out, std::string& er
 /// "DAV:", "valid-sync-token").
 bool HasPrecondition(const std::string& body, const char* nameSpace, const char* name);
 
+/// Asks what the collection is and the reports it offers, not its
+/// sync-token: a server may look at every member to make one.
 std::string CollectionPropfindBody();
 std::string MkcalendarBody(const std::string& displayName);
 /// Initial sync with an empty token.

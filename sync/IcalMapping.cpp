@@ -405,7 +405,7 @@ std::string WriteChecklist(const ListRecord& list, const IcalStore::Extra& extra
 {
     Ical::ComponentPtr c(icalcomponent_new(ICAL_VTODO_COMPONENT));
     AddCommon(c.get(), extra, list.name, list.note, list.position,
-              !extra.lastModified.empty() && extra.fingerprint == Fingerprint(list), stamp);
+              !extra.lastModified.empty() && (extra.fingerprint.empty() || extra.fingerprint == Fingerprint(list)), stamp);
     std::string lines;
     if (list.category != Unfiled)
     {
@@ -427,7 +427,7 @@ std::string WriteItem(const ItemRecord& item, const IcalStore::Extra& extra, con
 {
     Ical::ComponentPtr c(icalcomponent_new(ICAL_VTODO_COMPONENT));
     AddCommon(c.get(), extra, item.name, item.details, item.position,
-              !extra.lastModified.empty() && extra.fingerprint == Fingerprint(item, parentUid), stamp);
+              !extra.lastModified.empty() && (extra.fingerprint.empty() || extra.fingerprint == Fingerprint(item, parentUid)), stamp);
     icalproperty* link = icalproperty_new_relatedto(ToUtf8(parentUid).c_str());
     icalproperty_add_parameter(link, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
     icalcomponent_add_property(c.get(), link);

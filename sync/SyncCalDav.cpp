@@ -36,7 +36,7 @@ bool CalDavSide::Changes(const std::string& token, std::map<std::string, std::st
     complete = token.empty();
     newToken.clear();
     std::vector<CalDav::Member> members;
-    if (m_client.CollectionToken().empty())
+    if (!m_client.SupportsSyncCollection())
     {
         // No sync-token: every task with its etag.
         complete = true;

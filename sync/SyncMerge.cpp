@@ -97,12 +97,17 @@ Fields Collect(icalcomponent* todo)
     return fields;
 }
 
-std::string LastModified(icalcomponent* todo)
+/// When the task was last changed: LAST-MODIFIED, or else DTSTAMP, which
+/// says the same of a task stored in a calendar; "" when neither is there.
+std::string ChangedAt(icalcomponent* todo)
 {
-    icalproperty* p = icalcomponent_get_first_property(todo, ICAL_LASTMODIFIED_PROPERTY);
-    if (!p)
-        return {};
-    return icaltime_as_ical_string(icalproperty_get_lastmodified(p));
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_LASTMODIFIED_PROPERTY))
+        return icaltime_as_ical_string(icaltime_convert_to_zone(icalproperty_get_lastmodified(p),
+                                                                icaltimezone_get_utc_timezone()));
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_DTSTAMP_PROPERTY))
+        return icaltime_as_ical_string(icaltime_convert_to_zone(icalproperty_get_dtstamp(p),
+                                                                icaltimezone_get_utc_timezone()));
+    return {};
 }
 
 /// What a user reads for a field's value.
@@ -122,7 +127,10 @@ std::string Shown(const Field& field, const std::string& name)
     {
         if (!shown.empty())
             shown += ", ";
-        const char* value = icalproperty_get_value_as_string(p);
+        // Text as the user wrote it, not escaped as iCalendar writes it.
+        icalvalue* v = icalproperty_get_value(p);
+        const char* value = v && icalvalue_isa(v) == ICAL_TEXT_VALUE ? icalvalue_get_text(v)
+                                                                      : icalproperty_get_value_as_string(p);
         shown += value ? value : "";
     }
     if (!field.comps.empty())
@@ -149,22 +157,44 @@ void Replace(icalcomponent* target, const Field& mine, const Field& theirs)
 }
 }
 
-MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote, bool localIsLater)
+MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote, bool localIsLater,
+                   const std::string& sent)
 {
     MergeResult result;
-    Component baseRoot = Parse(base), localRoot = Parse(local), remoteRoot = Parse(remote);
+    Component baseRoot = Parse(base), localRoot = Parse(local), remoteRoot = Parse(remote), sentRoot = Parse(sent);
     icalcomponent* baseTodo = OnlyTodo(baseRoot.get());
     icalcomponent* localTodo = OnlyTodo(localRoot.get());
     icalcomponent* remoteTodo = OnlyTodo(remoteRoot.get());
     if (!localTodo || !remoteTodo || (!base.empty() && !baseTodo))
         return result;
 
-    std::string localTime = LastModified(localTodo), remoteTime = LastModified(remoteTodo);
+    std::string localTime = ChangedAt(localTodo), remoteTime = ChangedAt(remoteTodo);
     bool localWins = localTime == remoteTime ? localIsLater : localTime > remoteTime;
     // The merged object starts as the later side's whole object.
     Component merged(icalcomponent_new_clone(localWins ? localRoot.get() : remoteRoot.get()), icalcomponent_free);
     icalcomponent* target = OnlyTodo(merged.get());
     Fields baseFields = Collect(baseTodo), localFields = Collect(localTodo), remoteFields = Collect(remoteTodo);
+    // Fields of the remote copy that are what this side wrote came from here.
+    if (icalcomponent* sentTodo = baseTodo ? OnlyTodo(sentRoot.get()) : nullptr)
+    {
+        Fields sentFields = Collect(sentTodo);
+        std::set<std::string> all;
+        for (const Fields* fields : {&sentFields, &remoteFields})
+            for (const auto& entry : *fields)
+                all.insert(entry.first);
+        for (const std::string& name : all)
+        {
+            auto r = remoteFields.find(name), s = sentFields.find(name);
+            const std::string remoteText = r == remoteFields.end() ? "" : r->second.text;
+            const std::string sentText = s == sentFields.end() ? "" : s->second.text;
+            if (remoteText != sentText)
+                continue;
+            if (s == sentFields.end())
+                baseFields.erase(name);
+            else
+                baseFields[name].text = sentText;
+        }
+    }
     Fields winnerFields = Collect(target);
     const Fields& loserFields = localWins ? remoteFields : localFields;
     const Fields& winnerSide = localWins ? localFields : remoteFields;

@@ -18,9 +18,12 @@ struct MergeResult
 };
 
 /// `base` may be empty (no common copy: every differing field conflicts).
-/// `localIsLater` breaks a tie of LAST-MODIFIED (or when it is missing).
+/// The later change is the one with the later LAST-MODIFIED (else DTSTAMP);
+/// `localIsLater` breaks a tie. `sent`, when given, is the local copy as it
+/// was when a write to the other side was cut off (landed or not): a field
+/// the remote copy holds as `sent` has it is this side's, not a change there.
 MergeResult Merge3(const std::string& base, const std::string& local, const std::string& remote,
-                   bool localIsLater = true);
+                   bool localIsLater = true, const std::string& sent = {});
 
 /// Whether two iCalendar objects hold the same VTODO, ignoring DTSTAMP and
 /// the order of properties of different names.

@@ -54,6 +54,9 @@ struct StatusEntry
     std::string etag;         ///< empty while a create is under way
     std::string localVersion; ///< empty when the local side has none yet
     std::string text;         ///< the VTODO both had
+    /// What an update cut off before its answer was recorded wrote (or
+    /// tried to): the server's copy may descend from it.
+    std::string sent = {};
 };
 
 class LocalSide
@@ -73,6 +76,14 @@ public:
 
     virtual bool LoadStatus(std::map<std::string, StatusEntry>& entries, std::string& token) = 0;
     virtual bool SaveStatus(const StatusEntry& entry) = 0;
+    /// Saves these entries, all or none.
+    virtual bool SaveStatuses(const std::vector<StatusEntry>& entries)
+    {
+        for (const StatusEntry& entry : entries)
+            if (!SaveStatus(entry))
+                return false;
+        return true;
+    }
     virtual bool DropStatus(const std::string& uid) = 0;
     virtual bool SaveToken(const std::string& token) = 0;
     virtual std::string Error() = 0;

@@ -10,9 +10,9 @@ namespace
 {
 const std::u16string StatusDb = u"KvTySync";
 
-// Rows: kind (entry or the collection's row), UID, href, etag, version, text.
-// The collection's row keeps its URL in `href` and the token in `etag`.
-constexpr uint16_t RowKind = 0, RowUid = 1, RowHref = 2, RowEtag = 3, RowVersion = 4, RowText = 5;
+// Rows: kind (entry or the collection's row), UID, href, etag, version, text,
+// sent. The collection's row keeps its URL in `href` and the token in `etag`.
+constexpr uint16_t RowKind = 0, RowUid = 1, RowHref = 2, RowEtag = 3, RowVersion = 4, RowText = 5, RowSent = 6;
 constexpr int16_t KindEntry = 1, KindCollection = 2;
 constexpr uint32_t RowUidSort = ObjectStore::MakePropId(RowUid, ObjectStore::TypeString);
 
@@ -35,13 +35,14 @@ PropertyList ToProps(int16_t kind, const Sync::StatusEntry& e)
 {
     return {Property::Int16(RowKind, kind),          Property::String(RowUid, U16(e.uid)),
             Property::String(RowHref, U16(e.href)),  Property::String(RowEtag, U16(e.etag)),
-            Property::String(RowVersion, U16(e.localVersion)), Property::String(RowText, U16(e.text))};
+            Property::String(RowVersion, U16(e.localVersion)), Property::String(RowText, U16(e.text)),
+            Property::String(RowSent, U16(e.sent))};
 }
 
 Sync::StatusEntry FromProps(const PropertyList& props)
 {
-    return {TextOf(props, RowUid), TextOf(props, RowHref), TextOf(props, RowEtag), TextOf(props, RowVersion),
-            TextOf(props, RowText)};
+    return {TextOf(props, RowUid),     TextOf(props, RowHref), TextOf(props, RowEtag),
+            TextOf(props, RowVersion), TextOf(props, RowText), TextOf(props, RowSent)};
 }
 
 bool Open(ObjectStore::Database& db, bool create)
@@ -66,7 +67,7 @@ bool Seek(ObjectStore::Database& db, int16_t kind, const std::string& uid)
     return false;
 }
 
-bool Put(int16_t kind, const Sync::StatusEntry& entry)
+bool Put(int16_t kind, const std::vector<Sync::StatusEntry>& entries)
 {
     ObjectStore::Transaction tx;
     ObjectStore::Database db;
@@ -75,11 +76,16 @@ bool Put(int16_t kind, const Sync::StatusEntry& entry)
         tx.MarkFailed();
         return false;
     }
-    bool ok = Seek(db, kind, entry.uid) ? db.Write(ToProps(kind, entry)) : db.Add(ToProps(kind, entry));
-    if (!ok)
-        tx.MarkFailed();
+    for (const Sync::StatusEntry& entry : entries)
+        if (!(Seek(db, kind, entry.uid) ? db.Write(ToProps(kind, entry)) : db.Add(ToProps(kind, entry))))
+        {
+            tx.MarkFailed();
+            break;
+        }
     return tx.Commit();
 }
+
+bool Put(int16_t kind, const Sync::StatusEntry& entry) { return Put(kind, std::vector<Sync::StatusEntry>{entry}); }
 }
 
 namespace SyncStatus
@@ -130,6 +136,8 @@ bool Load(const std::string& url, std::map<std::string, Sync::StatusEntry>& entr
 }
 
 bool Save(const Sync::StatusEntry& entry) { return Put(KindEntry, entry); }
+
+bool SaveAll(const std::vector<Sync::StatusEntry>& entries) { return Put(KindEntry, entries); }
 
 bool Drop(const std::string& uid)
 {

@@ -18,6 +18,8 @@ namespace SyncStatus
 /// with another collection before starts afresh (its old status dropped).
 bool Load(const std::string& url, std::map<std::string, Sync::StatusEntry>& entries, std::string& token);
 bool Save(const Sync::StatusEntry& entry);
+/// Saves these entries in one transaction.
+bool SaveAll(const std::vector<Sync::StatusEntry>& entries);
 bool Drop(const std::string& uid);
 bool SaveToken(const std::string& url, const std::string& token);
 /// The entry of one UID; false when it has none.

@@ -162,12 +162,10 @@ bool StoreSide::Get(const std::string& uid, std::string& text)
     if (!found)
         return Fail("a record to sync is no longer stored");
     Extra extra = loaded.extra;
-    if (extra.fingerprint != loaded.fingerprint)
-    {
-        // Changed here since it was last written or read: now is when.
-        extra.lastModified = NowUtc();
-        extra.fingerprint = loaded.fingerprint;
-    }
+    const bool datedHere = extra.fingerprint.empty() && !extra.lastModified.empty();
+    if (extra.fingerprint != loaded.fingerprint && !datedHere)
+        extra.lastModified = NowUtc(); // changed here, at an unknown time: now is the latest it can be
+    extra.fingerprint = loaded.fingerprint;
     std::time_t now = std::time(nullptr);
     text = IcalMapping::WriteCalendar({extra.kind == Kind::Checklist
                                            ? IcalMapping::WriteChecklist(loaded.list, extra, now)
@@ -223,8 +221,13 @@ Outcome StoreSide::Put(const std::string& uid, const std::string& text, const st
         ListRecord target;
         if (!target.LoadList(parent.id) || !target.LoadItems(FilterAll))
             return Fail("could not read the store"), Outcome::Failed;
+        // Counts and positions are 16-bit: the sync stops rather than
+        // leave the item out or wrap a count.
         if (oldList != parent.id && target.items.size() >= size_t(INT16_MAX))
-            return Outcome::Unsupported;
+        {
+            m_error = "the checklist \"" + U8(target.name) + "\" would hold more than 32,767 items";
+            return Outcome::Failed;
+        }
         if (!found)
             item.position = int16_t(target.items.size());
         IcalMapping::ReadItem(todo, item, extra);
@@ -295,6 +298,11 @@ bool StoreSide::LoadStatus(std::map<std::string, StatusEntry>& entries, std::str
 bool StoreSide::SaveStatus(const StatusEntry& entry)
 {
     return SyncStatus::Save(entry) || Fail("could not save the sync status");
+}
+
+bool StoreSide::SaveStatuses(const std::vector<StatusEntry>& entries)
+{
+    return SyncStatus::SaveAll(entries) || Fail("could not save the sync status");
 }
 
 bool StoreSide::DropStatus(const std::string& uid)

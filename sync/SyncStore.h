@@ -26,6 +26,7 @@ public:
     Outcome Remove(const std::string& uid, const std::string& expectedVersion) override;
     bool LoadStatus(std::map<std::string, StatusEntry>& entries, std::string& token) override;
     bool SaveStatus(const StatusEntry& entry) override;
+    bool SaveStatuses(const std::vector<StatusEntry>& entries) override;
     bool DropStatus(const std::string& uid) override;
     bool SaveToken(const std::string& token) override;
     std::string Error() override { return m_error; }

@@ -5,6 +5,7 @@
 #include "tests/support/TempXdg.h"
 
 #include "controls/WxString.h"
+#include "platform/UndoHistory.h"
 #include "resources/ResourceIds.h"
 
 #include <wx/filedlg.h>
@@ -65,6 +66,39 @@ TEST_F(ExchangeTest, ImportShowsTheSummaryAndTheImportedChecklists)
     const auto entries = CategoryEntries();
     EXPECT_NE(entries.end(), std::find(entries.begin(), entries.end(), "Travel")) << "the new category is offered";
     EXPECT_EQ(3u, Stored().size());
+}
+
+TEST_F(ExchangeTest, AnImportIsOneUndoStepUidsIncluded)
+{
+    ObjectStore::Undo::Clear();
+    AddChecklist(u"Mine", u"Business", 0, 2);
+    Open();
+    const auto import = [&](const char* summary) {
+        wxTEST_DIALOG(Command(ID_IMPORT), ExpectDialog<wxFileDialog>([](wxFileDialog* dlg) {
+                          dlg->SetPath(wxString::FromUTF8(Fixture("parent-child.ics")));
+                          return wxID_OK;
+                      }),
+                      ExpectMessage(summary, "Import"));
+    };
+    const char* const added = "2 checklists and 4 items added, 0 checklists and 0 items updated.";
+    import(added);
+    ASSERT_EQ(3u, Stored().size());
+    const std::string imported = StoredText();
+    EXPECT_EQ(u"Import", ObjectStore::Undo::UndoName());
+
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ("Mine/Business/2;", StoredText());
+    EXPECT_EQ(std::vector<std::string>({"1. Mine (2)"}), Rows());
+    const auto entries = CategoryEntries();
+    EXPECT_EQ(entries.end(), std::find(entries.begin(), entries.end(), "Travel")) << "the added category goes too";
+
+    Command(ID_EDIT_REDO);
+    EXPECT_EQ(imported, StoredText());
+    Command(ID_EDIT_UNDO);
+    // The kept UIDs went with the undo: the same file adds its checklists again.
+    import(added);
+    EXPECT_EQ(3u, Stored().size());
+    ObjectStore::Undo::Clear();
 }
 
 TEST_F(ExchangeTest, RefusedImportSaysWhereAndChangesNothing)

@@ -8,6 +8,7 @@
 #include "resources/ResourceIds.h"
 
 #include <wx/menu.h>
+#include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
 using Strings = std::vector<std::string>;
@@ -178,4 +179,31 @@ TEST_F(ViewUndoTest, UndoKeepsTheSelectedChecklistAndTheFirstVisibleRow)
     EXPECT_EQ(25, m_view->SelectedRow());
     EXPECT_EQ(top, m_list->GetTopItem());
 }
+}
+
+TEST_F(ViewUndoTest, ToolsMenuOpenedByATapNamesTheStepAndRunsIt)
+{
+    AddChecklist(u"Keep", u"Unfiled", 0, 1);
+    const ListRecord gone = AddChecklist(u"Old stuff", u"Unfiled", 1, 2, 2);
+    Open();
+    Select(1);
+    wxTEST_DIALOG(Command(ID_DELETE_CHECKLIST),
+                  ExpectMessage("Delete the 'Old stuff' checklist?", "Delete Checklist", wxID_YES));
+    ASSERT_EQ(1u, Stored().size());
+
+    wxToolBar* bar = m_frame->GetCommandBar();
+    // The "Tools" button is the bar's first, at its left end.
+    const auto tapTools = [&] { ClickAt(bar, wxPoint(bar->FromDIP(12), bar->GetClientSize().y / 2)); };
+    const std::vector<int> ids{ID_EDIT_UNDO, ID_EDIT_REDO};
+    EXPECT_EQ((Strings{"Undo Delete Checklist", "Redo (disabled)"}),
+              ChooseFromMenu(bar, m_frame->GetToolsMenu(), tapTools, ids, ID_EDIT_UNDO));
+    ASSERT_EQ(2u, Stored().size());
+    EXPECT_EQ(gone.id, Stored()[1].id);
+    EXPECT_EQ(4u, StoredItems(gone.id));
+    EXPECT_EQ((Strings{"1. Keep (1)", "2. Old stuff (2)"}), Rows());
+
+    EXPECT_EQ((Strings{"Undo (disabled)", "Redo Delete Checklist"}),
+              ChooseFromMenu(bar, m_frame->GetToolsMenu(), tapTools, ids, ID_EDIT_REDO));
+    EXPECT_EQ(1u, Stored().size());
+    EXPECT_EQ((Strings{"1. Keep (1)"}), Rows());
 }

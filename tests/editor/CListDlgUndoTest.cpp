@@ -171,3 +171,29 @@ TEST_F(ListDlgUndoTest, UndoKeepsTheSelectedItemAndTheFirstVisibleRow)
     });
 }
 }
+
+TEST_F(ListDlgUndoTest, ToolsMenuOpenedByATapNamesTheStepAndRunsIt)
+{
+    const ListRecord list = MakeList(u"Trip", s_trip);
+    CListDlg dlg;
+    dlg.SetListId(list.id);
+    Run(dlg, [&](CListDlg& d) {
+        Command(d, ID_INVERT_CHECKS);
+        const std::vector<bool> inverted{false, true, false, true};
+        ASSERT_EQ(inverted, RowTicks(d));
+        const auto tapTools = [&] { ClickChild(d, ID_MENU_TOOLS); };
+        wxMenu* tools = d.GetBarMenu(ID_MENU_TOOLS);
+        const std::vector<int> ids{ID_EDIT_UNDO, ID_EDIT_REDO};
+        EXPECT_EQ((std::vector<std::string>{"Undo Invert Checks", "Redo (disabled)"}),
+                  ChooseFromMenu(&d, tools, tapTools, ids, ID_EDIT_UNDO));
+        EXPECT_EQ((std::vector<bool>{true, false, true, false}), RowTicks(d));
+        EXPECT_EQ(1, Stored(list.id).items[0].checked) << "Tent is ticked again";
+
+        EXPECT_EQ((std::vector<std::string>{"Undo (disabled)", "Redo Invert Checks"}),
+                  ChooseFromMenu(&d, tools, tapTools, ids, ID_EDIT_REDO));
+        EXPECT_EQ(inverted, RowTicks(d));
+        EXPECT_EQ(2, Stored(list.id).uncheckedCount);
+        EXPECT_EQ(0, Stored(list.id).items[0].checked) << "Tent is unticked again";
+        TapTitleBar(d, TitleArea::Ok);
+    });
+}

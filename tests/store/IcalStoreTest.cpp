@@ -165,3 +165,33 @@ TEST_F(IcalStoreTest, RowsFollowTheCallersTransaction)
     Extra e;
     EXPECT_TRUE(IcalStore::FindUid(u"kept", e));
 }
+
+TEST_F(IcalStoreTest, AChangeOfAMappedFieldDatesTheRowAndACountChangeDoesNot)
+{
+    ASSERT_TRUE(IcalStore::EnsureUids());
+    for (Kind kind : {Kind::Checklist, Kind::Item})
+    {
+        Extra e;
+        ASSERT_TRUE(IcalStore::Load(kind, kind == Kind::Checklist ? list.id : list.items[0].id, e));
+        e.lastModified = u"20200101T000000Z";
+        e.fingerprint = u"as read";
+        ASSERT_TRUE(IcalStore::Save(e));
+    }
+    auto dated = [](Kind kind, int32_t id) {
+        Extra e;
+        EXPECT_TRUE(IcalStore::Load(kind, id, e));
+        return e.fingerprint.empty() && e.lastModified > u"20200101T000000Z" && e.lastModified.size() == 16;
+    };
+
+    ASSERT_TRUE(ListStore::AdjustListCounts(list.id, 0, -1));
+    ItemRecord same = list.items[0];
+    ASSERT_TRUE(same.SaveItem());
+    EXPECT_FALSE(dated(Kind::Checklist, list.id));
+    EXPECT_FALSE(dated(Kind::Item, list.items[0].id));
+
+    ASSERT_TRUE(ListStore::SetItemChecked(list.items[0].id, list.items[0].checked == 0));
+    EXPECT_TRUE(dated(Kind::Item, list.items[0].id));
+    EXPECT_FALSE(dated(Kind::Checklist, list.id)) << "its counts moved, nothing of it in iCalendar";
+    ASSERT_TRUE(ListStore::SetListNote(list.id, u"a note"));
+    EXPECT_TRUE(dated(Kind::Checklist, list.id));
+}

@@ -10,6 +10,8 @@
 #include <wx/window.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 /// Processes pending events for about `ms` milliseconds.
 void Pump(int ms = 50);
@@ -51,6 +53,13 @@ private:
     int m_open = 0;
     int m_opened = 0;
 };
+
+/// Opens a popup menu of `shower` by calling `open` (a real tap), reads how
+/// the open menu shows the entries `read` ("Label" or "Label (disabled)"),
+/// then walks to `choose` with the arrow keys and presses Return. A `choose`
+/// the keys cannot reach closes the menu with Escape and fails the test.
+std::vector<std::string> ChooseFromMenu(wxWindow* shower, wxMenu* menu, const std::function<void()>& open,
+                                        const std::vector<int>& read, int choose);
 
 /// Expects a message box with exactly this text and caption, answered `answer`
 /// (wxID_OK, wxID_YES or wxID_NO). Use inside wxTEST_DIALOG(...).

@@ -17,6 +17,7 @@
 #include "tests/support/WindowManager.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #endif
 
@@ -114,6 +115,55 @@ bool HoldReleaseThen(wxWindow* win, const wxPoint& pt, int holdMs, int afterMs, 
     return ran;
 }
 
+std::vector<std::string> ChooseFromMenu(wxWindow* shower, wxMenu* menu, const std::function<void()>& open,
+                                        const std::vector<int>& read, int choose)
+{
+    MenuWatch menus(shower);
+    int highlighted = wxID_NONE;
+    const auto onHighlight = [&](wxMenuEvent& event) {
+        highlighted = event.GetMenuId();
+        event.Skip();
+    };
+    shower->Bind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    std::vector<std::string> shown;
+    bool looked = false;
+    bool reached = false;
+    int steps = 0;
+    wxTimer look;
+    wxTimer step;
+    look.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (!menus.IsOpen())
+            return;
+        look.Stop();
+        looked = true;
+        for (int id : read)
+        {
+            const wxMenuItem* item = menu->FindItem(id);
+            shown.push_back(item ? (item->GetItemLabelText() + (item->IsEnabled() ? "" : " (disabled)")).utf8_string()
+                                 : std::string("<none>"));
+        }
+        step.Start(120);
+    });
+    step.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxUIActionSimulator keys;
+        if (highlighted == choose || ++steps > int(menu->GetMenuItemCount()) + 2)
+        {
+            step.Stop();
+            reached = highlighted == choose;
+            keys.Char(reached ? WXK_RETURN : WXK_ESCAPE);
+            return;
+        }
+        keys.Char(WXK_DOWN);
+    });
+    look.Start(100);
+    open();
+    EXPECT_TRUE(WaitFor([&] { return looked && !menus.IsOpen(); }, 6000)) << "the menu did not open and close";
+    EXPECT_TRUE(reached) << "entry " << choose << " was not reached from the keyboard";
+    shower->Unbind(wxEVT_MENU_HIGHLIGHT, onHighlight);
+    Pump(100);
+    return shown;
+}
+
 MenuWatch::MenuWatch(wxWindow* win) : m_win(win)
 {
     m_win->Bind(wxEVT_MENU_OPEN, &MenuWatch::OnOpen, this);
@@ -158,8 +208,13 @@ int main(int argc, char** argv)
 #elif defined(TALLYARD_TEST_WINDOW_MANAGER)
     // Placement is the window manager's to decide: these tests run on a
     // display of their own under a real one.
+    // TALLYARD_TEST_SCREEN ("2560x1600") sizes the display in device pixels,
+    // e.g. for a doubled scale.
     std::string error;
-    if (!StartWindowManagerDisplay(1280, 800, error))
+    int width = 1280, height = 800;
+    if (const char* screen = std::getenv("TALLYARD_TEST_SCREEN"))
+        std::sscanf(screen, "%dx%d", &width, &height);
+    if (!StartWindowManagerDisplay(width, height, error))
     {
         std::fprintf(stderr, "no window manager display: %s\n", error.c_str());
         return 4;

@@ -105,13 +105,16 @@ bool FrameExtents(Window w, long extents[4])
 }
 }
 
-bool StartWindowManagerDisplay(int width, int height, std::string& error)
+namespace
+{
+// A virtual X server of its own; its display name (":N") or empty.
+std::string StartXServer(int width, int height, std::string& error)
 {
     int fds[2];
     if (pipe(fds) != 0)
     {
         error = "pipe";
-        return false;
+        return std::string();
     }
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     const pid_t server =
@@ -119,8 +122,9 @@ bool StartWindowManagerDisplay(int width, int height, std::string& error)
     close(fds[1]);
     if (server < 0)
     {
+        close(fds[0]);
         error = "cannot start Xvfb";
-        return false;
+        return std::string();
     }
     s_children.push_back(server);
     std::atexit(StopChildren);
@@ -130,11 +134,16 @@ bool StartWindowManagerDisplay(int width, int height, std::string& error)
         number += c;
     close(fds[0]);
     if (number.empty())
-    {
         error = "Xvfb told no display number";
+    return number.empty() ? std::string() : ":" + number;
+}
+}
+
+bool StartWindowManagerDisplay(int width, int height, std::string& error)
+{
+    const std::string name = StartXServer(width, height, error);
+    if (name.empty())
         return false;
-    }
-    const std::string name = ":" + number;
     setenv("DISPLAY", name.c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
     setenv("GDK_BACKEND", "x11", 1);
@@ -161,6 +170,13 @@ bool StartWindowManagerDisplay(int width, int height, std::string& error)
 
 bool StartWaylandDisplay(int width, int height, std::string& error)
 {
+    // Weston's headless backend has no seat, and the toolkit dereferences the
+    // missing seat as soon as a dialog runs modally. Its X11 backend, on a
+    // virtual X server of its own, brings the server's pointer and keyboard
+    // as a seat; the windows are still placed and framed by weston alone.
+    const std::string x = StartXServer(width + 64, height + 64, error);
+    if (x.empty())
+        return false;
     char runtime[] = "/tmp/tallyard-wayland-XXXXXX";
     if (!mkdtemp(runtime))
     {
@@ -168,17 +184,19 @@ bool StartWaylandDisplay(int width, int height, std::string& error)
         return false;
     }
     setenv("XDG_RUNTIME_DIR", runtime, 1);
+    setenv("DISPLAY", x.c_str(), 1);
     const std::string socket = "tallyard-test";
-    const pid_t compositor = Spawn({"weston", "--backend=headless-backend.so", "--socket=" + socket,
+    const pid_t compositor = Spawn({"weston", "--backend=x11-backend.so", "--use-pixman", "--socket=" + socket,
                                     "--width=" + std::to_string(width), "--height=" + std::to_string(height),
-                                    "--idle-time=0", "--log=" + std::string(runtime) + "/weston.log"});
+                                    "--idle-time=0", "--no-config", "--debug",
+                                    "--log=" + std::string(runtime) + "/weston.log"});
+    unsetenv("DISPLAY");
     if (compositor < 0)
     {
         error = "cannot start weston";
         return false;
     }
     s_children.push_back(compositor);
-    std::atexit(StopChildren);
     const std::string path = std::string(runtime) + "/" + socket;
     bool up = false;
     for (int i = 0; i < 200 && !(up = access(path.c_str(), F_OK) == 0); ++i)
@@ -192,7 +210,6 @@ bool StartWaylandDisplay(int width, int height, std::string& error)
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
     setenv("GDK_BACKEND", "wayland", 1);
-    unsetenv("DISPLAY");
     setenv("GSETTINGS_BACKEND", "memory", 1);
     return true;
 }

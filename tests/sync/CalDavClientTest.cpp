@@ -42,7 +42,7 @@ TEST_F(CalDavRadicale, OpenMakesATasksOnlyCollectionOnce)
     Client first(Alice());
     ASSERT_TRUE(first.Open()) << first.Error();
     EXPECT_TRUE(first.Created());
-    EXPECT_FALSE(first.CollectionToken().empty());
+    EXPECT_TRUE(first.SupportsSyncCollection());
 
     std::ifstream props(m_server.Folder() + "/collections/collection-root/alice/tasks/.Radicale.props");
     std::stringstream text;
@@ -287,4 +287,30 @@ TEST(CalDavHostile, HrefsLeavingTheServerAreNeverFollowed)
     EXPECT_EQ(changed[0].href, "/c/z.ics");
     EXPECT_EQ(changed[0].etag, "\"3\"");
     EXPECT_EQ(client.IgnoredHrefs(), 2u);
+}
+
+TEST(CalDavHostile, SyncCollectionIsUsedOnlyWhereTheCollectionOffersIt)
+{
+    auto collection = [](const std::string& reports) {
+        return "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
+               "<response><href>/c/</href><propstat><prop><resourcetype><collection/><C:calendar/></resourcetype>"
+               "<supported-report-set>" +
+               reports +
+               "</supported-report-set></prop><status>HTTP/1.1 200 OK</status></propstat></response>"
+               "</multistatus>";
+    };
+    const std::string multiget = "<supported-report><report><C:calendar-multiget/></report></supported-report>";
+    const std::string sync = "<supported-report><report><sync-collection/></report></supported-report>";
+    for (const auto& [reports, offered] :
+         {std::make_pair(multiget, false), std::make_pair(multiget + sync, true),
+          std::make_pair(std::string("<sync-collection/>"), false)})
+    {
+        CannedServer server([answer = collection(reports)](const std::string&, const std::string&) {
+            return CannedServer::Answer{CannedServer::Http(207, answer)};
+        });
+        Client client({server.Url("/c/"), "u", "p", false});
+        ASSERT_TRUE(client.Open()) << client.Error();
+        EXPECT_EQ(client.SupportsSyncCollection(), offered) << reports;
+        EXPECT_EQ(server.Requests(), 1);
+    }
 }

@@ -45,10 +45,10 @@ bool PortAnswers(int port)
     return ok;
 }
 
-RadicaleServer::RadicaleServer()
+RadicaleServer::RadicaleServer(const std::string& root)
 {
-    char pattern[] = "/tmp/tallyard-radicale-XXXXXX";
-    if (mkdtemp(pattern))
+    std::string pattern = root + "/tallyard-radicale-XXXXXX";
+    if (mkdtemp(pattern.data()))
         m_folder = pattern;
     std::ofstream(m_folder + "/users") << User() << ':' << Password() << '\n'
                                        << "bob:builder\n";
@@ -79,7 +79,9 @@ bool RadicaleServer::Start()
                                         << "[auth]\ntype = htpasswd\nhtpasswd_filename = " << m_folder << "/users\n"
                                         << "htpasswd_encryption = plain\ndelay = 0\n"
                                         << "[rights]\ntype = owner_only\n"
-                                        << "[storage]\nfilesystem_folder = " << m_folder << "/collections\n"
+                                        << "[storage]\n"
+                                        << (m_storageModule.empty() ? "" : "type = " + m_storageModule + "\n")
+                                        << "filesystem_folder = " << m_folder << "/collections\n"
                                         << "[logging]\nlevel = error\n";
     std::string config = m_folder + "/config";
     std::vector<std::string> args = {"/usr/bin/python3", "-m", "radicale", "--config", config};
@@ -92,7 +94,17 @@ bool RadicaleServer::Start()
     std::string log = m_folder + "/log";
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (m_storageFolder.empty() || std::string(*e).rfind("PYTHONPATH=", 0) != 0)
+            env.push_back(*e);
+    if (!m_storageFolder.empty())
+        env.push_back("PYTHONPATH=" + m_storageFolder);
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
     {

@@ -88,6 +88,16 @@ void StoreSyncTest::Fill()
     }
 }
 
+void StoreSyncTest::ShareFilled()
+{
+    Fill();
+    Sync::Report a = SyncNow();
+    ASSERT_TRUE(a.ok) << a.error;
+    Use(1);
+    Sync::Report b = SyncNow();
+    ASSERT_TRUE(b.ok) << b.error;
+}
+
 int32_t StoreSyncTest::ListId(const std::u16string& name)
 {
     ListArray lists;

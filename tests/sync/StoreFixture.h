@@ -26,6 +26,8 @@ protected:
 
     /// A few checklists with items of every kind in the current store.
     void Fill();
+    /// Fill() in store 0, synced into store 1, which is then the current one.
+    void ShareFilled();
     /// The id of the checklist named `name` (0 when none).
     static int32_t ListId(const std::u16string& name);
     static ItemRecord FindItem(const std::u16string& list, const std::u16string& item);

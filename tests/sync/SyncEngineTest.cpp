@@ -177,6 +177,96 @@ TEST(SyncEngine, AnEditBeatsADeleteOnEitherSide)
     EXPECT_EQ(Prop(s.remote.resources["/c/y.ics"].text, "SUMMARY"), "y changed here");
 }
 
+TEST(SyncEngine, AChecklistDeletedOnOneSideComesBackWholeWhenSomethingOfItChangedOnTheOther)
+{
+    Sides s;
+    auto fill = [&s] {
+        s.local.Set(Todo("l", "Trip"));
+        for (const char* uid : {"i1", "i2", "i3"})
+            s.local.Set(Item(uid, "l", uid));
+    };
+    auto deleteHere = [&s] {
+        for (const char* uid : {"l", "i1", "i2", "i3", "i4"})
+            s.local.records.erase(uid);
+    };
+    fill();
+    ASSERT_TRUE(s.Sync().ok);
+
+    // Deleted here; there one item was edited and one added.
+    deleteHere();
+    s.remote.PutTodo(Item("i2", "l", "i2 changed there"));
+    s.remote.PutTodo(Item("i4", "l", "i4 added there"));
+    Report r = s.Sync();
+    ASSERT_TRUE(r.ok) << r.error;
+    s.ExpectAgree();
+    EXPECT_EQ(s.local.records.size(), 5u);
+    EXPECT_EQ(s.remote.resources.size(), 5u);
+    EXPECT_EQ(Prop(s.local.records["i2"].text, "SUMMARY"), "i2 changed there");
+    EXPECT_EQ(r.deletedRemote, 0);
+
+    // Deleted there (the checklist and all but one item); here one item was
+    // edited.
+    for (const char* uid : {"l", "i1", "i2", "i4"})
+        s.remote.Erase(s.remote.HrefFor(uid));
+    s.local.Set(Item("i1", "l", "i1 changed here"));
+    r = s.Sync();
+    ASSERT_TRUE(r.ok) << r.error;
+    s.ExpectAgree();
+    EXPECT_EQ(s.remote.resources.size(), 5u);
+    EXPECT_EQ(Prop(s.remote.resources[s.remote.HrefFor("i1")].text, "SUMMARY"), "i1 changed here");
+    EXPECT_EQ(r.deletedLocal, 0);
+
+    // Only the checklist's own note changed there: still the whole of it.
+    deleteHere();
+    s.remote.PutTodo(Todo("l", "Trip", "DESCRIPTION:noted there\r\n"));
+    ASSERT_TRUE(s.Sync().ok);
+    s.ExpectAgree();
+    EXPECT_EQ(s.local.records.size(), 5u);
+
+    // With nothing changed on the other side a delete is a delete.
+    deleteHere();
+    ASSERT_TRUE(s.Sync().ok);
+    EXPECT_TRUE(s.remote.resources.empty());
+    fill();
+    ASSERT_TRUE(s.Sync().ok);
+    for (const char* uid : {"l", "i1", "i2", "i3"})
+        s.remote.Erase(s.remote.HrefFor(uid));
+    ASSERT_TRUE(s.Sync().ok);
+    EXPECT_TRUE(s.local.records.empty());
+}
+
+TEST(SyncEngine, AnUpdateCutOffBeforeItsAnswerWasKeptIsKnownAsOwnLater)
+{
+    for (bool otherEdits : {false, true})
+    {
+        SCOPED_TRACE(otherEdits ? "then another client changed another field" : "alone");
+        Sides s;
+        s.local.Set(Item("i", "l", "first", "DESCRIPTION:d\r\n"));
+        ASSERT_TRUE(s.Sync().ok);
+
+        // The server takes the rename; the process dies before it notes so.
+        s.local.Set(Item("i", "l", "second", "DESCRIPTION:d\r\n"));
+        int writes = 0;
+        s.local.beforeWrite = [&] {
+            if (++writes == 2)
+                throw Killed();
+        };
+        EXPECT_THROW(s.Sync(), Killed);
+        s.local.beforeWrite = nullptr;
+        ASSERT_EQ(Prop(s.remote.resources[s.remote.HrefFor("i")].text, "SUMMARY"), "second");
+
+        if (otherEdits)
+            s.remote.PutTodo(Item("i", "l", "second", "DESCRIPTION:changed there\r\n"));
+        s.local.Set(Item("i", "l", "third", "DESCRIPTION:d\r\n"));
+        Report r = s.Sync();
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.conflicts, 0);
+        s.ExpectAgree();
+        EXPECT_EQ(Prop(s.local.records["i"].text, "SUMMARY"), "third");
+        EXPECT_EQ(Prop(s.local.records["i"].text, "DESCRIPTION"), otherEdits ? "changed there" : "d");
+    }
+}
+
 TEST(SyncEngine, WhatItCannotHoldIsNeverTouched)
 {
     Sides s;

@@ -8,7 +8,11 @@
 #include "sync/SyncRun.h"
 #include "tests/support/TempXdg.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -87,27 +91,32 @@ protected:
             list.items.clear();
             ASSERT_TRUE(list.SaveList());
         }
-        ListRecord added;
-        added.name = u"Added in round " + std::u16string(1, char16_t(u'A' + round % 26)) + u" " +
-                     std::u16string(1, char16_t(u'a' + round / 26 % 26));
-        added.category = u"Personal";
-        added.position = int16_t(100 + round);
-        ASSERT_TRUE(added.SaveList());
-        for (int i = 0; i < 3; ++i)
-        {
-            ItemRecord item;
-            item.listId = added.id;
-            item.name = u"new item";
-            item.position = int16_t(i);
-            ASSERT_TRUE(item.SaveItem());
-        }
-        added.itemCount = 3;
-        added.uncheckedCount = 3;
-        ASSERT_TRUE(added.SaveList());
+        AddChecklist(u"Added in round " + std::u16string(1, char16_t(u'A' + round % 26)) + u" " +
+                         std::u16string(1, char16_t(u'a' + round / 26 % 26)),
+                     int16_t(100 + round));
         if (lists.size() > 4 && round % 2)
         {
             ASSERT_TRUE(ListStore::DeleteChecklist(lists[1].id));
         }
+    }
+
+    /// A new checklist of three unchecked items at positions 0 to 2.
+    static void AddChecklist(const std::u16string& name, int16_t position)
+    {
+        ListRecord added;
+        added.name = name;
+        added.category = u"Personal";
+        added.position = position;
+        ASSERT_TRUE(added.SaveList());
+        for (int16_t p = 0; p < 3; ++p)
+        {
+            ItemRecord item;
+            item.listId = added.id;
+            item.name = u"new item";
+            item.position = p;
+            ASSERT_TRUE(item.SaveItem());
+        }
+        ASSERT_TRUE(ListStore::AdjustListCounts(added.id, 3, 3));
     }
 
     /// Makes a store of `lists` checklists with 9 items each.
@@ -163,44 +172,208 @@ protected:
 };
 }
 
+namespace
+{
+/// The resource files of a Radicale collection: name -> (inode, mtime).
+using FileStamps = std::map<std::string, std::pair<ino_t, long long>>;
+
+FileStamps Stamps(const std::string& folder)
+{
+    FileStamps stamps;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    {
+        const std::string name = entry.path().filename().string();
+        struct stat st{};
+        if (name[0] == '.' || stat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        stamps[name] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+    }
+    return stamps;
+}
+
+/// How many resources were written or removed since `before`.
+int Written(const FileStamps& before, const FileStamps& now)
+{
+    int n = 0;
+    for (const auto& entry : now)
+    {
+        auto was = before.find(entry.first);
+        n += was == before.end() || was->second != entry.second ? 1 : 0;
+    }
+    for (const auto& entry : before)
+        n += now.count(entry.first) ? 0 : 1;
+    return n;
+}
+
+/// What the store must hold after every sync: per checklist, per item
+/// position, the item's name and details.
+using Model = std::map<std::u16string, std::map<int16_t, std::pair<std::u16string, std::u16string>>>;
+
+std::u16string Text(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+}
+
 TEST_F(SyncFaultTest, KilledCliSyncsAreCompletedByTheNextWithoutDuplicates)
 {
-    FillMany(LongRun() ? 30 : 12);
+    const int lists = LongRun() ? 30 : 12;
     const int kills = LongRun() ? 50 : 3;
-    std::mt19937 random(12345);
-    int killed = 0, finished = 0;
-    for (int round = 0; round < kills; ++round)
+    FillMany(lists);
+    Model model;
     {
+        ListArray all;
+        ASSERT_TRUE(all.LoadLists(u"All"));
+        for (ListRecord& l : all)
+        {
+            ASSERT_TRUE(l.LoadItems(FilterAll));
+            for (const ItemRecord& i : l.items)
+                model[l.name][i.position] = {i.name, i.details};
+        }
+    }
+    // Renames every item of a third of the checklists (hundreds of changes
+    // in the long run, with what earlier cut syncs left), adds a checklist
+    // now and then and deletes an added one.
+    auto changeHere = [&](int round) {
+        ListArray all;
+        ASSERT_TRUE(all.LoadLists(u"All"));
+        ListStore::Transaction tx;
+        int n = 0;
+        for (ListRecord& l : all)
+        {
+            if (l.name.compare(0, 5, u"List ") != 0 || n++ % 3 != round % 3)
+                continue;
+            ASSERT_TRUE(l.LoadItems(FilterAll));
+            for (ItemRecord& i : l.items)
+            {
+                i.name = Text("item " + std::to_string(i.position) + " of round " + std::to_string(round));
+                ASSERT_TRUE(i.SaveItem());
+                model[l.name][i.position].first = i.name;
+            }
+        }
         if (round % 4 == 1)
-            ChangeSome(round);
+        {
+            const std::u16string name = Text("Added in round " + std::to_string(round));
+            AddChecklist(name, int16_t(100 + round));
+            for (int16_t p = 0; p < 3; ++p)
+                model[name][p] = {u"new item", u""};
+        }
+        if (round % 8 == 5)
+        {
+            const std::u16string name = Text("Added in round " + std::to_string(round - 4));
+            ASSERT_NE(ListId(name), 0);
+            ASSERT_TRUE(ListStore::DeleteChecklist(ListId(name)));
+            model.erase(name);
+        }
+        ASSERT_TRUE(tx.Commit());
+    };
+    // Store B changes details (another field) of the first checklists.
+    auto changeThere = [&](int round) {
+        ListArray all;
+        ASSERT_TRUE(all.LoadLists(u"All"));
+        for (ListRecord& l : all)
+        {
+            if (l.name.compare(0, 5, u"List ") != 0 || l.position % 4 != round % 4)
+                continue;
+            ASSERT_TRUE(l.LoadItems(FilterAll));
+            if (l.items.empty())
+                continue; // its items are not on the server yet
+            ItemRecord& i = l.items[size_t(round) % l.items.size()];
+            i.details = Text("details of round " + std::to_string(round));
+            ASSERT_TRUE(i.SaveItem());
+            model[l.name][i.position].second = i.details;
+        }
+    };
+
+    const std::string folder = m_server.CollectionFolder();
+    std::mt19937 random(12345);
+    int killed = 0, finished = 0, syncs = 0, rounds = 0;
+    for (; killed < kills && rounds < 2 * kills + 10; ++rounds)
+    {
+        if (rounds > 0)
+            changeHere(rounds);
+        // Cut after a random number of the sync's writes have landed.
+        const int cutAfter = std::uniform_int_distribution<int>(1, LongRun() ? 40 : 10)(random);
+        const FileStamps before = Stamps(folder);
         pid_t pid = StartCli(m_server.CollectionUrl());
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 400)(random)));
-        if (waitpid(pid, nullptr, WNOHANG) == 0)
+        ++syncs;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        bool running = true;
+        while (running && Written(before, Stamps(folder)) < cutAfter && std::chrono::steady_clock::now() < deadline)
+        {
+            running = waitpid(pid, nullptr, WNOHANG) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (running && waitpid(pid, nullptr, WNOHANG) == 0 && Written(before, Stamps(folder)) >= cutAfter)
         {
             kill(pid, SIGKILL);
+            Wait(pid);
             ++killed;
         }
         else
+        {
+            if (running)
+                Wait(pid);
             ++finished;
-        Wait(pid);
+        }
         // Someone else syncs in between now and then.
-        if (round % 5 == 2)
+        if (rounds % 5 == 2)
         {
             Use(1);
             ASSERT_TRUE(SyncNow().ok);
-            ChangeSome(round + 1000);
+            changeThere(rounds);
             ASSERT_TRUE(SyncNow().ok);
+            syncs += 2;
             Use(0);
         }
     }
-    RecordProperty("killed", killed);
-    // The first round uploads everything and is always cut; later ones carry
-    // a few changes and may finish first on a fast machine.
-    EXPECT_GE(killed, 1) << finished << " finished before the kill";
     pid_t last = StartCli(m_server.CollectionUrl());
     int status = Wait(last);
+    ++syncs;
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     ExpectAllAgree(m_server.CollectionUrl());
+
+    // Lost: a change of either store missing from the synced store;
+    // duplicates: a task twice on the server, or more records here than made.
+    int lost = 0, duplicates = 0;
+    std::set<std::string> uids;
+    for (const auto& r : ServerCopies())
+        duplicates += uids.insert(Sync::TodoUid(r.second.data)).second ? 0 : 1;
+    ListArray all;
+    ASSERT_TRUE(all.LoadLists(u"All"));
+    duplicates += std::max(0, int(all.size()) - int(model.size()));
+    for (ListRecord& l : all)
+    {
+        ASSERT_TRUE(l.LoadItems(FilterAll));
+        auto expected = model.find(l.name);
+        if (expected == model.end())
+        {
+            ADD_FAILURE() << "not made, or deleted: " << Narrow(l.name);
+            continue;
+        }
+        for (const auto& entry : expected->second)
+        {
+            auto item = std::find_if(l.items.begin(), l.items.end(),
+                                     [&](const ItemRecord& i) { return i.position == entry.first; });
+            if (item == l.items.end() || item->name != entry.second.first || item->details != entry.second.second)
+            {
+                ++lost;
+                ADD_FAILURE() << "lost in " << Narrow(l.name) << " at " << entry.first << ": "
+                              << Narrow(entry.second.first) << " | " << Narrow(entry.second.second)
+                              << " is "
+                              << (item == l.items.end() ? "gone" : Narrow(item->name) + " | " + Narrow(item->details));
+            }
+        }
+        duplicates += std::max(0, int(l.items.size()) - int(expected->second.size()));
+    }
+    RecordProperty("killed", killed);
+    RecordProperty("syncs", syncs);
+    std::printf("%d syncs of tallyard-cli killed after some of their writes, %d finished first, %d syncs in all, "
+                "%d duplicates, %d lost changes\n",
+                killed, finished, syncs, duplicates, lost);
+    EXPECT_EQ(all.size(), model.size());
+    EXPECT_EQ(duplicates, 0);
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(killed, kills) << finished << " syncs finished before their cut, in " << rounds << " rounds";
 }
 
 TEST_F(SyncFaultTest, AServerStoppedMidSyncFailsItAndTheNextCompletes)

@@ -5,8 +5,10 @@
 #include "store/IcalStore.h"
 #include "sync/SyncMerge.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -54,10 +56,7 @@ TEST_F(StoreSyncTest, FirstSyncFillsAnEmptyCollectionAndThenASecondStore)
 
 TEST_F(StoreSyncTest, EveryKindOfChangeReachesTheOtherStore)
 {
-    Fill();
-    ASSERT_TRUE(SyncNow().ok);
-    Use(1);
-    ASSERT_TRUE(SyncNow().ok);
+    ShareFilled();
     Use(0);
 
     ListRecord groceries;
@@ -114,10 +113,7 @@ TEST_F(StoreSyncTest, EveryKindOfChangeReachesTheOtherStore)
 
 TEST_F(StoreSyncTest, ConflictsLoseNothing)
 {
-    Fill();
-    ASSERT_TRUE(SyncNow().ok);
-    Use(1);
-    ASSERT_TRUE(SyncNow().ok);
+    ShareFilled();
 
     // B ticks an item and renames another; A renames the first and deletes
     // the second.
@@ -154,6 +150,121 @@ TEST_F(StoreSyncTest, ConflictsLoseNothing)
     Use(1);
     ASSERT_TRUE(SyncNow().ok);
     EXPECT_EQ(Snapshot(), onA);
+}
+
+TEST_F(StoreSyncTest, TheLaterOfTwoChangesToOneFieldWinsWhicheverSideSyncsFirst)
+{
+    ShareFilled();
+    const auto nextSecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); };
+
+    // A renames an item first, B later; B syncs first, then A: B's name wins.
+    Use(0);
+    ItemRecord early = FindItem(u"Groceries", u"Groceries item a");
+    early.name = u"Named first, on A";
+    ASSERT_TRUE(early.SaveItem());
+    nextSecond();
+    Use(1);
+    ItemRecord late = FindItem(u"Groceries", u"Groceries item a");
+    late.name = u"Named later, on B";
+    ASSERT_TRUE(late.SaveItem());
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    Sync::Report r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.conflicts, 1);
+    ItemRecord won = FindItem(u"Groceries", u"Named later, on B");
+    ASSERT_NE(won.id, 0) << Snapshot();
+    EXPECT_NE(won.details.find(u"Changed elsewhere: Named first, on A"), std::u16string::npos);
+
+    // B writes a checklist's note first, A later; B syncs first again: now
+    // A's note wins.
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    ASSERT_TRUE(ListStore::SetListNote(ListId(u"Packing"), u"noted first, on B"));
+    nextSecond();
+    Use(0);
+    ASSERT_TRUE(ListStore::SetListNote(ListId(u"Packing"), u"noted later, on A"));
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.conflicts, 1);
+    ListRecord packing;
+    ASSERT_TRUE(packing.LoadList(ListId(u"Packing")));
+    EXPECT_EQ(packing.note, u"noted later, on A\nChanged elsewhere: noted first, on B");
+
+    const std::string onA = Snapshot();
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(Snapshot(), onA);
+}
+
+TEST_F(StoreSyncTest, AnEditBeatsADeleteOfItsChecklistOrItself)
+{
+    ShareFilled();
+
+    // B ticks and renames an item of Packing; A deletes Packing.
+    ItemRecord renamed = FindItem(u"Packing", u"Packing item b");
+    ASSERT_TRUE(ListStore::SetItemChecked(renamed.id, true));
+    renamed = FindItem(u"Packing", u"Packing item b");
+    renamed.name = u"Renamed on B";
+    ASSERT_TRUE(renamed.SaveItem());
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    ASSERT_TRUE(ListStore::DeleteChecklist(ListId(u"Packing")));
+    Sync::Report r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_NE(ListId(u"Packing"), 0) << Snapshot();
+    ItemRecord back = FindItem(u"Packing", u"Renamed on B");
+    EXPECT_EQ(back.checked, 1);
+    ListRecord packing;
+    ASSERT_TRUE(packing.LoadList(ListId(u"Packing")));
+    EXPECT_EQ(packing.itemCount, 3);
+    EXPECT_EQ(packing.uncheckedCount, 1);
+    EXPECT_EQ(ServerCopies().size(), 15u);
+    std::string onA = Snapshot(); // counts checked against the items
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(Snapshot(), onA);
+
+    // The other way: B deletes Release, A changes the details of one of its
+    // items; Release comes back on the server and in B, whole.
+    ASSERT_TRUE(ListStore::DeleteChecklist(ListId(u"Release")));
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(ServerCopies().size(), 10u);
+    Use(0);
+    ItemRecord edited = FindItem(u"Release", u"Release item c");
+    edited.details = u"edited on A";
+    ASSERT_TRUE(edited.SaveItem());
+    r = SyncNow();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(ServerCopies().size(), 15u);
+    onA = Snapshot();
+    EXPECT_EQ(FindItem(u"Release", u"Release item c").details, u"edited on A");
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(Snapshot(), onA);
+
+    // Single items: each side deletes one the other edits.
+    ItemRecord onB = FindItem(u"Groceries", u"Groceries item a");
+    onB.name = u"Kept by B's edit";
+    ASSERT_TRUE(onB.SaveItem());
+    ASSERT_TRUE(ListStore::DeleteItemCounted(FindItem(u"Groceries", u"Groceries item b").id));
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    ASSERT_TRUE(ListStore::DeleteItemCounted(FindItem(u"Groceries", u"Groceries item a").id));
+    ItemRecord onA2 = FindItem(u"Groceries", u"Groceries item b");
+    onA2.name = u"Kept by A's edit";
+    ASSERT_TRUE(onA2.SaveItem());
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_NE(FindItem(u"Groceries", u"Kept by B's edit").id, 0);
+    EXPECT_NE(FindItem(u"Groceries", u"Kept by A's edit").id, 0);
+    onA = Snapshot();
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(Snapshot(), onA);
+    EXPECT_EQ(ServerCopies().size(), 15u);
 }
 
 namespace

@@ -3,14 +3,19 @@
 #include "tests/browser/BrowserFixture.h"
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/WindowManager.h"
+#include "tests/wm/ScreenChecks.h"
 
 #include "app/CToolStrip.h"
 #include "app/FramePlacement.h"
 #include "app/SettingsKey.h"
+#include "dialogs/DialogLayout.h"
 #include "controls/GestureListCtrl.h"
+#include "dialogs/CCategoriesDlg.h"
+#include "dialogs/CCategoryNameDlg.h"
 #include "dialogs/CListNameDlg.h"
 #include "dialogs/CNoteDlg.h"
 #include "dialogs/CPreferencesDlg.h"
+#include "dialogs/CSyncSettingsDlg.h"
 #include "editor/CCopyListDlg.h"
 #include "editor/CItemDlg.h"
 #include "editor/CListDlg.h"
@@ -34,12 +39,6 @@
 
 namespace
 {
-std::string Describe(const wxRect& r)
-{
-    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
-           std::to_string(r.height);
-}
-
 // Shows `dlg` modally and runs `act` once the manager has it on screen.
 template <class Dlg>
 void WhileShown(Dlg& dlg, const std::function<void(Dlg&)>& act)
@@ -262,8 +261,9 @@ TEST_F(LayoutTest, FullScreenDialogCoversTheContentWithOneTitleBarAndFollowsTheW
     });
 }
 
-TEST_F(LayoutTest, EveryFullScreenDialogCoversTheContentAtPhoneSize)
+TEST_F(LayoutTest, EveryFullScreenDialogCoversTheContentAtPhoneSizeWithEveryControlReachable)
 {
+    AddCategories({u"Personal", u"Business", u"Travel"});
     const ListRecord list = AddChecklist(u"Groceries", u"Personal", 0, 2);
     OpenPlaced();
     ResizeClient(m_frame->FromDIP(wxSize(360, 720)));
@@ -271,6 +271,8 @@ TEST_F(LayoutTest, EveryFullScreenDialogCoversTheContentAtPhoneSize)
     auto check = [&](wxDialog& d, const char* name) {
         EXPECT_EQ(content, ServerClientRect(&d)) << name;
         EXPECT_FALSE(HasManagerCaption(&d)) << name;
+        KeepShot(GrabScreen(content), (std::string("phone_") + name).c_str());
+        ExpectEveryControlReachable(&d, name);
         // Nothing reaches past the right edge; text fields take the width.
         for (wxWindow* child : d.GetChildren())
         {
@@ -288,12 +290,23 @@ TEST_F(LayoutTest, EveryFullScreenDialogCoversTheContentAtPhoneSize)
     CItemDlg item;
     item.SetListId(list.id);
     WhileShown<CItemDlg>(item, [&](CItemDlg& d) { check(d, "item"); });
+    CCategoryNameDlg categoryName;
+    WhileShown<CCategoryNameDlg>(categoryName, [&](CCategoryNameDlg& d) { check(d, "category name"); });
+    CNoteDlg note;
+    WhileShown<CNoteDlg>(note, [&](CNoteDlg& d) { check(d, "note"); });
+    CCategoriesDlg categories;
+    WhileShown<CCategoriesDlg>(categories, [&](CCategoriesDlg& d) { check(d, "categories"); });
+    CSyncSettingsDlg sync;
+    WhileShown<CSyncSettingsDlg>(sync, [&](CSyncSettingsDlg& d) { check(d, "sync settings"); });
     CListDlg editor;
     editor.SetListId(list.id);
     WhileShown<CListDlg>(editor, [&](CListDlg& d) {
         EXPECT_EQ(content, ServerClientRect(&d));
         EXPECT_FALSE(HasManagerCaption(&d));
+        KeepShot(GrabScreen(content), "phone_editor");
+        ExpectEveryControlReachable(&d, "editor");
     });
+    ExpectEveryControlReachable(m_frame, "main window");
 }
 
 TEST_F(LayoutTest, EditorCategoryBoxIsADropDownList)
@@ -418,4 +431,31 @@ TEST_F(LayoutTest, PhoneSizeMainWindowAndEditorShowEveryControl)
             EXPECT_GT(r.height, 0);
         }
     });
+}
+
+TEST(StretchLayout, ListTakingTheHeightKeepsTheButtonsBelowItAtTheBottom)
+{
+    // The categories template: a list, three buttons under it, a field beside.
+    const std::vector<LaidControl> controls = {
+        {nullptr, wxRect(5, 20, 130, 80), Stretch::Both},
+        {nullptr, wxRect(10, 105, 40, 20), Stretch::None},
+        {nullptr, wxRect(55, 105, 40, 20), Stretch::None},
+        {nullptr, wxRect(5, 130, 100, 20), Stretch::Width},
+    };
+    const std::vector<wxRect> rects = StretchedRects(controls, wxSize(360, 720), 0, 3);
+    // Everything below the list moves down by what the list grows.
+    const int grow = 717 - 150;
+    EXPECT_EQ(wxRect(5, 20, 352, 80 + grow), rects[0]);
+    EXPECT_EQ(wxRect(10, 105 + grow, 40, 20), rects[1]);
+    EXPECT_EQ(wxRect(55, 105 + grow, 40, 20), rects[2]);
+    EXPECT_EQ(wxRect(5, 130 + grow, 352, 20), rects[3]);
+    for (size_t i = 1; i < rects.size(); ++i)
+        EXPECT_FALSE(rects[0].Intersects(rects[i])) << i;
+    // Too little room to grow: the template's rectangles stay.
+    const std::vector<wxRect> small = StretchedRects(controls, wxSize(140, 120), 0, 3);
+    EXPECT_EQ(wxRect(5, 20, 132, 80), small[0]);
+    EXPECT_EQ(wxRect(10, 105, 40, 20), small[1]);
+    // A toolbar's room at the bottom stays free.
+    const std::vector<wxRect> reserved = StretchedRects(controls, wxSize(360, 720), 40, 3);
+    EXPECT_EQ(717 - 40, reserved[3].GetBottom() + 1);
 }

@@ -6,12 +6,24 @@
 #include "resources/ResourceIds.h"
 
 #include <wx/app.h>
+#include <wx/dir.h>
+#include <wx/filename.h>
+#include <wx/image.h>
 
 #include <gdk/gdkwayland.h>
 #include <gtk/gtk.h>
 
+#include <cstdlib>
+#include <string>
+
 namespace
 {
+std::string Describe(const wxRect& r)
+{
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
+}
+
 // The toolkit's own frame around a window's content: a title bar (and
 // shadows) make the window's surface larger than its content.
 wxSize SurfaceMinusContent(wxWindow* win)
@@ -25,29 +37,103 @@ wxSize SurfaceMinusContent(wxWindow* win)
     gtk_widget_get_allocation(child, &content);
     return wxSize(gdk_window_get_width(surface) - content.width, gdk_window_get_height(surface) - content.height);
 }
+
+// What the compositor shows, through its screenshot protocol (weston runs
+// with --debug for it).
+wxImage CompositorShot()
+{
+    const wxString dir = wxFileName::CreateTempFileName("tallyard-shot");
+    wxRemoveFile(dir);
+    wxFileName::Mkdir(dir);
+    const std::string command = "cd '" + dir.ToStdString() + "' && weston-screenshooter";
+    wxImage shot;
+    if (std::system(command.c_str()) == 0)
+    {
+        wxString file;
+        if (wxDir(dir).GetFirst(&file, "*.png"))
+            shot.LoadFile(dir + "/" + file, wxBITMAP_TYPE_PNG);
+    }
+    wxDir::Remove(dir, wxPATH_RMDIR_RECURSIVE);
+    return shot;
+}
+
+bool IsColour(const wxImage& img, int x, int y, const wxColour& c)
+{
+    return img.GetRed(x, y) == c.Red() && img.GetGreen(x, y) == c.Green() && img.GetBlue(x, y) == c.Blue();
+}
+
+// The smallest rectangle holding every pixel for which `pick` holds.
+template <class Pick>
+wxRect BoundingBox(const wxImage& img, Pick pick)
+{
+    int left = img.GetWidth(), top = img.GetHeight(), right = -1, bottom = -1;
+    for (int y = 0; y < img.GetHeight(); ++y)
+        for (int x = 0; x < img.GetWidth(); ++x)
+            if (pick(x, y))
+            {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    return right < 0 ? wxRect() : wxRect(wxPoint(left, top), wxPoint(right, bottom));
+}
 }
 
 using WaylandTest = BrowserTest;
 
-TEST_F(WaylandTest, FullScreenDialogHasOnlyItsOwnTitleBarAndTheMainWindowsSize)
+TEST_F(WaylandTest, FullScreenDialogHasOnlyItsOwnTitleBarAndCoversTheMainWindowsContent)
 {
     ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) << "not on the compositor";
+    wxImage::AddHandler(new wxPNGHandler);
     Open();
     wxTheApp->SetTopWindow(m_frame);
     ASSERT_TRUE(WaitFor([&] { return m_frame->IsShownOnScreen(); }));
-    Pump(300);
+    // An empty list in a colour of its own marks the main window's content.
+    const wxColour mark(255, 0, 255);
+    m_list->SetBackgroundColour(mark);
+    m_list->Refresh();
+    Pump(400);
     EXPECT_TRUE(gtk_window_get_decorated(GTK_WINDOW(m_frame->GetHandle())));
     const wxSize mainFrame = SurfaceMinusContent(m_frame);
     EXPECT_GT(mainFrame.y, 0) << "the main window keeps its title bar";
 
+    const wxImage before = CompositorShot();
+    ASSERT_TRUE(before.IsOk()) << "no screenshot from the compositor";
+    const wxRect list = BoundingBox(before, [&](int x, int y) { return IsColour(before, x, y, mark); });
+    ASSERT_EQ(m_list->GetSize(), list.GetSize()) << Describe(list);
+    // The list sits at the content's top left.
+    const wxRect content(list.GetPosition(), m_frame->GetClientSize());
+
     CNoteDlg note;
+    const wxColour face(0, 255, 255);
+    note.SetBackgroundColour(face);
+    wxImage during;
+    int titleHeight = 0;
     note.CallAfter([&] {
         WaitFor([&] { return note.IsShownOnScreen(); });
-        Pump(400);
+        Pump(600);
         EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(note.GetHandle())));
         EXPECT_EQ(wxSize(0, 0), SurfaceMinusContent(&note)) << "a title bar of the toolkit's above the dialog's own";
         EXPECT_EQ(m_frame->GetClientSize(), note.GetClientSize());
+        GdkWindow* surface = gtk_widget_get_window(note.GetHandle());
+        EXPECT_EQ(m_frame->GetClientSize(), wxSize(gdk_window_get_width(surface), gdk_window_get_height(surface)));
+        titleHeight = note.FindWindow(IDC_TITLE_BAR)->GetSize().y;
+        during = CompositorShot();
         note.EndModal(wxID_CANCEL);
     });
     note.ShowModal();
+    ASSERT_TRUE(during.IsOk());
+    if (const char* dir = std::getenv("TALLYARD_SHOT_DIR"))
+    {
+        before.SaveFile(wxString(dir) + "/wayland_main.png", wxBITMAP_TYPE_PNG);
+        during.SaveFile(wxString(dir) + "/wayland_dialog.png", wxBITMAP_TYPE_PNG);
+    }
+    // Weston places every window itself (a client cannot), so the dialog
+    // shows where the compositor puts it. What it shows is the content's size:
+    // its background, marked too, spans the width and the height below the
+    // title bar.
+    const wxRect dialog = BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, face); });
+    EXPECT_EQ(content.width, dialog.width) << "dialog " << Describe(dialog);
+    EXPECT_EQ(content.height, dialog.height + titleHeight) << "dialog " << Describe(dialog);
 }

@@ -270,6 +270,7 @@ std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string&
         if (!walMode && !c->Exec("PRAGMA journal_mode=WAL"))
             return nullptr;
         sqlite3_stmt* stmt = nullptr;
+        c->Exec("PRAGMA cache_size=-65536");
         bool durable = c->Exec("PRAGMA synchronous=FULL") &&
                        sqlite3_prepare_v2(c->db, "PRAGMA synchronous", -1, &stmt, nullptr) == SQLITE_OK &&
                        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 2;

@@ -100,17 +100,28 @@ Key KeyOf(const PropertyList& props, uint32_t propId)
 
 bool ValidProps(const PropertyList& props)
 {
-    std::set<uint16_t> idents;
-    for (const Property& p : props)
+    for (size_t i = 0; i < props.size(); ++i)
     {
+        const Property& p = props[i];
         const uint16_t type = p.Type();
         if (type != TypeInt16 && type != TypeInt32 && type != TypeString)
             return false;
         if (type == TypeInt16 && (p.number < INT16_MIN || p.number > INT16_MAX))
             return false;
+    }
+    // Records carry a handful of properties; a set only pays off for many.
+    if (props.size() <= 16)
+    {
+        for (size_t i = 1; i < props.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                if (props[i].Ident() == props[j].Ident())
+                    return false;
+        return true;
+    }
+    std::set<uint16_t> idents;
+    for (const Property& p : props)
         if (!idents.insert(p.Ident()).second)
             return false;
-    }
     return true;
 }
 

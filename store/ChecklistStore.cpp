@@ -58,6 +58,28 @@ bool ListRecord::SaveList()
     return Result(false);
 }
 
+bool ListStore::AddLists(std::vector<ListRecord>& lists)
+{
+    if (lists.empty())
+        return true;
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!db.Open(ChecklistsDb, ListIdSort))
+        return Result(false);
+    for (ListRecord& list : lists)
+    {
+        const int32_t id = NewId(db);
+        if (id == 0 || !db.Add({Property::String(ListCategory, list.category), Property::String(ListName, list.name),
+                                Property::Int16(ListPosition, list.position),
+                                Property::Int16(ListItemCount, list.itemCount),
+                                Property::Int16(ListUnchecked, list.uncheckedCount),
+                                Property::String(ListNote, list.note), Property::Int32(ListId, id)}))
+            return Result(false);
+        list.id = id;
+    }
+    return Result(tx.Commit());
+}
+
 bool ListRecord::DeleteListById(int32_t listId)
 {
     if (listId == 0)

@@ -3,6 +3,7 @@
 #include "store/StoreDetail.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 using namespace StoreDetail;
 using ObjectStore::Property;
@@ -57,6 +58,27 @@ bool ItemRecord::SaveItem()
     return Result(false);
 }
 
+bool ListStore::AddItems(ItemArray& items)
+{
+    if (items.empty())
+        return true;
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemIdSort))
+        return Result(false);
+    for (ItemRecord& item : items)
+    {
+        const int32_t id = item.listId == 0 ? 0 : NewId(db);
+        if (id == 0 || !db.Add({Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
+                                Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
+                                Property::Int16(ItemPriority, item.priority), Property::Int32(ItemListId, item.listId),
+                                Property::Int32(ItemId, id)}))
+            return Result(false);
+        item.id = id;
+    }
+    return Result(tx.Commit());
+}
+
 bool ItemRecord::DeleteItemById(int32_t itemId)
 {
     ObjectStore::Transaction tx;
@@ -95,6 +117,43 @@ bool ListRecord::LoadItems(ItemFilter filter)
     }
     std::stable_sort(items.begin(), items.end(),
                      [](const ItemRecord& a, const ItemRecord& b) { return a.position < b.position; });
+    return true;
+}
+
+bool ListArray::LoadAllItems(size_t* others)
+{
+    std::unordered_map<int32_t, ListRecord*> byId;
+    for (ListRecord& list : *this)
+    {
+        list.items.clear();
+        byId.emplace(list.id, &list);
+    }
+    if (others)
+        *others = 0;
+    ObjectStore::Database db;
+    if (!db.Open(ItemsDb, ItemListIdSort))
+        return Result(false);
+    // In the order of (checklist, addition), as each checklist's own scan.
+    for (bool more = db.SeekFirst(); more; more = db.SeekNext())
+    {
+        PropertyList props;
+        if (!db.Read(props))
+            continue;
+        auto it = byId.find(NumberOf(props, ItemListId));
+        if (it == byId.end())
+        {
+            if (others)
+                ++*others;
+            continue;
+        }
+        ItemRecord item;
+        ItemFromProps(props, item);
+        item.id = NumberOf(props, ItemId);
+        it->second->items.push_back(std::move(item));
+    }
+    for (ListRecord& list : *this)
+        std::stable_sort(list.items.begin(), list.items.end(),
+                         [](const ItemRecord& a, const ItemRecord& b) { return a.position < b.position; });
     return true;
 }
 

@@ -89,6 +89,10 @@ public:
 
     /// "All" or an empty name loads every checklist.
     bool LoadLists(const std::u16string& category);
+    /// Fills every checklist's items as LoadItems(FilterAll) would, from
+    /// one pass over the items. `others`, when given, takes the number of
+    /// items whose checklist is not in this array.
+    bool LoadAllItems(size_t* others = nullptr);
     bool SortListsByName();
     bool SortListsByItemsLeft();
 };
@@ -181,6 +185,13 @@ bool DeleteItemCounted(int32_t itemId);
 /// Where a new item of the checklist goes: after the highest stored
 /// position (0 for an empty checklist).
 int16_t NextItemPosition(int32_t listId);
+
+/// Add checklists (or items, each naming its checklist) that are not stored
+/// yet, each under a fresh id that is set in the record, through one handle:
+/// for imports of many records. Counts are stored as given. Join the
+/// caller's transaction; on failure the ids set are not to be used.
+bool AddLists(std::vector<ListRecord>& lists);
+bool AddItems(ItemArray& items);
 
 /// Re-files every checklist whose category is exactly `from` under `to`
 /// ("All" as `from` moves only checklists filed under "All").

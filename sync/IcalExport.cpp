@@ -5,13 +5,14 @@
 #include "store/IcalStore.h"
 #include "store/ListStore.h"
 #include "sync/IcalMapping.h"
+#include "sync/IcalParallel.h"
 #include "sync/IcalText.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <map>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -20,7 +21,12 @@ namespace IcalExchange
 {
 namespace
 {
-using RowKey = std::pair<int, int32_t>;
+using RowKey = int64_t;
+
+RowKey Key(IcalStore::Kind kind, int32_t id)
+{
+    return (int64_t(kind) << 32) | uint32_t(id);
+}
 
 std::string Errno(const std::string& what)
 {
@@ -40,49 +46,88 @@ bool ExportText(const std::u16string& category, std::string& text, std::string& 
 {
     // A store that cannot be written still exports; records without a
     // stored UID then get one for this file only.
-    IcalStore::EnsureUids();
+    const bool every = category.empty() || category == u"All";
+    if (!every)
+        IcalStore::EnsureUids();
     std::vector<IcalStore::Extra> rows;
     ListArray lists;
-    if (!IcalStore::LoadAll(rows) || !lists.LoadLists(category))
-    {
+    size_t others = 0;
+    auto fail = [&] {
         error = "cannot read the store: " + IcalText::ToUtf8(ListStore::LastError());
         return false;
-    }
-    std::map<RowKey, IcalStore::Extra> byRecord;
-    for (IcalStore::Extra& row : rows)
+    };
+    if (!IcalStore::LoadAll(rows) || !lists.LoadLists(category) || !lists.LoadAllItems(&others))
+        return fail();
+    std::unordered_map<RowKey, IcalStore::Extra> byRecord;
+    auto index = [&] {
+        byRecord.clear();
+        byRecord.reserve(rows.size());
+        for (IcalStore::Extra& row : rows)
+            byRecord.emplace(Key(row.kind, row.id), std::move(row));
+        rows.clear();
+    };
+    index();
+    auto rowless = [&] {
+        for (const ListRecord& list : lists)
+        {
+            if (!byRecord.count(Key(IcalStore::Kind::Checklist, list.id)))
+                return true;
+            for (const ItemRecord& item : list.items)
+                if (!byRecord.count(Key(IcalStore::Kind::Item, item.id)))
+                    return true;
+        }
+        return false;
+    };
+    // Every record has its row once there is nothing to add.
+    if (every && (others > 0 || rowless()))
     {
-        const RowKey key{int(row.kind), row.id};
-        byRecord.emplace(key, std::move(row));
+        IcalStore::EnsureUids();
+        if (!IcalStore::LoadAll(rows))
+            return fail();
+        index();
     }
-    auto extraOf = [&](IcalStore::Kind kind, int32_t id) -> const IcalStore::Extra& {
-        auto it = byRecord.find({int(kind), id});
+    auto extraOf = [&](IcalStore::Kind kind, int32_t id) -> const IcalStore::Extra* {
+        auto it = byRecord.find(Key(kind, id));
         if (it == byRecord.end())
         {
             IcalStore::Extra e;
             e.kind = kind;
             e.id = id;
             e.uid = IcalStore::NewUid();
-            it = byRecord.emplace(RowKey{int(kind), id}, std::move(e)).first;
+            it = byRecord.emplace(Key(kind, id), std::move(e)).first;
         }
-        return it->second;
+        return &it->second;
     };
 
-    const std::time_t now = std::time(nullptr);
-    std::vector<std::string> todos;
-    for (ListRecord& list : lists)
+    // What each VTODO is made of, in file order; then the VTODOs, written by
+    // libical on all cores, each part in its own text.
+    struct Job
     {
-        if (!list.LoadItems(FilterAll))
-        {
-            error = "cannot read the store: " + IcalText::ToUtf8(ListStore::LastError());
-            return false;
-        }
-        const IcalStore::Extra& listRow = extraOf(IcalStore::Kind::Checklist, list.id);
-        todos.push_back(IcalMapping::WriteChecklist(list, listRow, now));
+        const ListRecord* list;
+        const ItemRecord* item; // null for the checklist itself
+        const IcalStore::Extra* extra;
+        const IcalStore::Extra* listExtra;
+    };
+    std::vector<Job> jobs;
+    for (const ListRecord& list : lists)
+    {
+        const IcalStore::Extra* listRow = extraOf(IcalStore::Kind::Checklist, list.id);
+        jobs.push_back({&list, nullptr, listRow, listRow});
         for (const ItemRecord& item : list.items)
-            todos.push_back(IcalMapping::WriteItem(item, extraOf(IcalStore::Kind::Item, item.id), listRow.uid, now));
-        list.items.clear();
+            jobs.push_back({&list, &item, extraOf(IcalStore::Kind::Item, item.id), listRow});
     }
-    text = IcalMapping::WriteCalendar(todos);
+    const std::time_t now = std::time(nullptr);
+    std::vector<std::string> parts(IcalParallel::Parts(jobs.size()));
+    IcalParallel::ForSlices(jobs.size(), parts.size(), [&](size_t part, size_t first, size_t last) {
+        std::string& out = parts[part];
+        for (size_t i = first; i < last; ++i)
+        {
+            const Job& job = jobs[i];
+            out += job.item ? IcalMapping::WriteItem(*job.item, *job.extra, job.listExtra->uid, now)
+                            : IcalMapping::WriteChecklist(*job.list, *job.extra, now);
+        }
+    });
+    text = IcalMapping::WriteCalendar(parts);
     return true;
 }
 

@@ -217,12 +217,13 @@ std::string AsText(icalcomponent* c)
     return out;
 }
 
+// `unchanged`: the record is as it was when LAST-MODIFIED was taken.
 void AddCommon(icalcomponent* c, const IcalStore::Extra& extra, const std::u16string& name, const std::u16string& text,
-               int16_t position, const std::u16string& fingerprint, std::time_t stamp)
+               int16_t position, bool unchanged, std::time_t stamp)
 {
     icalcomponent_add_property(c, icalproperty_new_uid(ToUtf8(extra.uid).c_str()));
     icalcomponent_add_property(c, icalproperty_new_dtstamp(UtcTime(stamp)));
-    if (!extra.lastModified.empty() && (extra.fingerprint == fingerprint || extra.fingerprint.empty()))
+    if (unchanged)
     {
         const icaltimetype t = icaltime_from_string(ToUtf8(extra.lastModified).c_str());
         if (!icaltime_is_null_time(t))
@@ -266,18 +267,58 @@ std::string OtherKept(const std::u16string& kept, std::initializer_list<const ch
     return out;
 }
 
-std::u16string Hash(const std::string& text)
+// FNV-1a over the UTF-8 form of what it is fed, without making that form.
+class Hash
 {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char ch : text)
+public:
+    Hash& operator<<(char ch)
     {
-        h ^= ch;
-        h *= 1099511628211ull;
+        m_h ^= static_cast<unsigned char>(ch);
+        m_h *= 1099511628211ull;
+        return *this;
     }
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
-    return FromUtf8(buf);
-}
+    Hash& operator<<(const std::string& text)
+    {
+        for (char ch : text)
+            *this << ch;
+        return *this;
+    }
+    // As IcalText::ToUtf8 would write it.
+    Hash& operator<<(const std::u16string& text)
+    {
+        for (size_t i = 0; i < text.size(); ++i)
+        {
+            char32_t cp = text[i];
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+            else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0)
+                cp = 0xFFFD;
+            if (cp < 0x80)
+                *this << char(cp);
+            else if (cp < 0x800)
+                *this << char(0xC0 | (cp >> 6)) << char(0x80 | (cp & 0x3F));
+            else if (cp < 0x10000)
+                *this << char(0xE0 | (cp >> 12)) << char(0x80 | ((cp >> 6) & 0x3F)) << char(0x80 | (cp & 0x3F));
+            else
+                *this << char(0xF0 | (cp >> 18)) << char(0x80 | ((cp >> 12) & 0x3F))
+                      << char(0x80 | ((cp >> 6) & 0x3F)) << char(0x80 | (cp & 0x3F));
+        }
+        return *this;
+    }
+    Hash& operator<<(int n) { return *this << std::to_string(n); }
+
+    std::u16string Text() const
+    {
+        static const char16_t hex[] = u"0123456789abcdef";
+        std::u16string out(16, u'0');
+        for (int i = 0; i < 16; ++i)
+            out[size_t(i)] = hex[(m_h >> (60 - 4 * i)) & 0xF];
+        return out;
+    }
+
+private:
+    uint64_t m_h = 1469598103934665603ull;
+};
 }
 
 std::u16string Uid(const Ical::Todo& todo)
@@ -363,7 +404,8 @@ void ReadItem(const Ical::Todo& todo, ItemRecord& item, IcalStore::Extra& extra)
 std::string WriteChecklist(const ListRecord& list, const IcalStore::Extra& extra, std::time_t stamp)
 {
     Ical::ComponentPtr c(icalcomponent_new(ICAL_VTODO_COMPONENT));
-    AddCommon(c.get(), extra, list.name, list.note, list.position, Fingerprint(list), stamp);
+    AddCommon(c.get(), extra, list.name, list.note, list.position,
+              !extra.lastModified.empty() && (extra.fingerprint.empty() || extra.fingerprint == Fingerprint(list)), stamp);
     std::string lines;
     if (list.category != Unfiled)
     {
@@ -384,12 +426,28 @@ std::string WriteItem(const ItemRecord& item, const IcalStore::Extra& extra, con
                       std::time_t stamp)
 {
     Ical::ComponentPtr c(icalcomponent_new(ICAL_VTODO_COMPONENT));
-    AddCommon(c.get(), extra, item.name, item.details, item.position, Fingerprint(item, parentUid), stamp);
+    AddCommon(c.get(), extra, item.name, item.details, item.position,
+              !extra.lastModified.empty() && (extra.fingerprint.empty() || extra.fingerprint == Fingerprint(item, parentUid)), stamp);
     icalproperty* link = icalproperty_new_relatedto(ToUtf8(parentUid).c_str());
     icalproperty_add_parameter(link, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
     icalcomponent_add_property(c.get(), link);
 
     const bool checked = item.checked != 0;
+    if (extra.kept.empty())
+    {
+        // Nothing kept to write back: libical writes the made lines in the
+        // same place, after RELATED-TO.
+        icalcomponent_add_property(c.get(), icalproperty_new_status(checked ? ICAL_STATUS_COMPLETED
+                                                                            : ICAL_STATUS_NEEDSACTION));
+        if (checked)
+        {
+            icalcomponent_add_property(c.get(), icalproperty_new_completed(UtcTime(stamp)));
+            icalcomponent_add_property(c.get(), icalproperty_new_percentcomplete(100));
+        }
+        if (PriorityToIcal(item.priority) != 0)
+            icalcomponent_add_property(c.get(), icalproperty_new_priority(PriorityToIcal(item.priority)));
+        return AsText(c.get());
+    }
     std::string status, completed, percent, priority;
     ForKept(extra.kept, "STATUS", [&](const std::string& line, icalproperty* p) {
         if (status.empty() && p && (icalproperty_get_status(p) == ICAL_STATUS_COMPLETED) == checked)
@@ -447,15 +505,17 @@ std::string WriteCalendar(const std::vector<std::string>& todos, const std::u16s
 
 std::u16string Fingerprint(const ListRecord& list)
 {
-    return Hash(ToUtf8(list.name + u'\x1F' + list.note + u'\x1F' + list.category) + '\x1F' +
-                std::to_string(list.position));
+    Hash h;
+    h << list.name << '\x1F' << list.note << '\x1F' << list.category << '\x1F' << int(list.position);
+    return h.Text();
 }
 
 std::u16string Fingerprint(const ItemRecord& item, const std::u16string& parentUid)
 {
-    return Hash(ToUtf8(item.name + u'\x1F' + item.details + u'\x1F' + parentUid) + '\x1F' +
-                std::to_string(item.position) + '\x1F' + std::to_string(item.checked != 0) + '\x1F' +
-                std::to_string(item.priority));
+    Hash h;
+    h << item.name << '\x1F' << item.details << '\x1F' << parentUid << '\x1F' << int(item.position) << '\x1F'
+      << int(item.checked != 0) << '\x1F' << int(item.priority);
+    return h.Text();
 }
 
 int PriorityToIcal(int priority)

@@ -1,39 +1,93 @@
 #include "sync/IcalReader.h"
 
+#include "sync/IcalParallel.h"
 #include "sync/IcalText.h"
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+
+// The text is read twice. A first pass takes libical's logical (unfolded)
+// lines only to check the nesting and find where each top-level VTODO
+// starts and ends; then each VTODO, from its BEGIN line to the line after
+// its END, is parsed by libical with a parser of its own group, the groups
+// at once, and the rest of the file (the VCALENDAR and its other
+// components) by one more parser.
 
 namespace Ical
 {
 namespace
 {
-// Hands libical one physical line (or the part of one that fits) per call
-// and remembers which line the latest piece started on. libical reads one
-// line ahead to unfold, so when it returns a logical line the latest piece
-// read is the start of the next one.
+// Whole logical lines of the text, from `begin` to `end`; `line` is the
+// number of the physical line at `begin`.
+struct Range
+{
+    size_t begin = 0;
+    size_t end = 0;
+    int line = 1;
+};
+
+// Hands libical one physical line (or the part of one that fits) per call,
+// range after range, and remembers which line the latest piece started on
+// and where that line starts. libical reads one line ahead to unfold, so
+// when it returns a logical line the latest piece read is the start of the
+// next one.
 struct LineFeed
 {
     const std::string* text = nullptr;
+    const Range* ranges = nullptr;
+    size_t count = 0;
+    size_t range = 0;
     size_t pos = 0;
     int line = 0;
+    size_t lineStart = 0;
     bool atLineStart = true;
+    bool done = false;
+
+    LineFeed(const std::string& t, const Range* r, size_t n) : text(&t), ranges(r), count(n)
+    {
+        if (count > 0)
+            Enter(0);
+        else
+            done = true;
+    }
+
+    void Enter(size_t r)
+    {
+        range = r;
+        pos = ranges[r].begin;
+        line = ranges[r].line - 1;
+        atLineStart = true;
+    }
 
     static char* Next(char* s, size_t size, void* data)
     {
         auto* self = static_cast<LineFeed*>(data);
-        const std::string& t = *self->text;
-        if (self->pos >= t.size() || size < 2)
+        if (self->done || size < 2)
             return nullptr;
+        while (self->pos >= self->ranges[self->range].end)
+        {
+            if (self->range + 1 >= self->count)
+            {
+                self->done = true;
+                self->lineStart = self->pos;
+                return nullptr;
+            }
+            self->Enter(self->range + 1);
+        }
+        const size_t stop = self->ranges[self->range].end;
         if (self->atLineStart)
+        {
             ++self->line;
-        const size_t end = t.find('\n', self->pos);
-        const size_t lineEnd = end == std::string::npos ? t.size() : end + 1;
+            self->lineStart = self->pos;
+        }
+        const char* at = self->text->data() + self->pos;
+        const void* nl = std::memchr(at, '\n', stop - self->pos);
+        const size_t lineEnd = nl ? size_t(static_cast<const char*>(nl) - self->text->data()) + 1 : stop;
         const size_t n = std::min(lineEnd - self->pos, size - 1);
-        std::memcpy(s, t.data() + self->pos, n);
+        std::memcpy(s, at, n);
         s[n] = '\0';
         self->pos += n;
         self->atLineStart = self->pos == lineEnd;
@@ -41,17 +95,69 @@ struct LineFeed
     }
 };
 
-// Frees what a parser left inside a component still holds; the result of
-// icalparser_clean() must not be freed as well (libical frees it again).
 struct ParserFree
 {
     void operator()(icalparser* p) const { icalparser_free(p); }
 };
+using ParserPtr = std::unique_ptr<icalparser, ParserFree>;
 
-bool StartsWithNoCase(const std::string& s, const char* prefix)
+struct LineFree
+{
+    void operator()(char* p) const { std::free(p); }
+};
+
+// libical's logical lines over a feed, each with the physical line and the
+// offset it starts at and the offset of the line after it.
+class LogicalLines
+{
+public:
+    LogicalLines(icalparser* parser, LineFeed& feed) : m_parser(parser), m_feed(feed)
+    {
+        icalparser_set_gen_data(parser, &feed);
+        if (feed.count > 0)
+        {
+            m_next = feed.ranges[0].line;
+            m_nextOffset = feed.ranges[0].begin;
+        }
+    }
+
+    /// False at the end. `text`/`length` exclude the line end; blank lines
+    /// are returned too (length 0).
+    bool Next()
+    {
+        start = m_next;
+        startOffset = m_nextOffset;
+        raw.reset(icalparser_get_line(m_parser, &LineFeed::Next));
+        if (!raw)
+            return false;
+        m_next = m_feed.line;
+        m_nextOffset = m_feed.lineStart;
+        length = std::strlen(raw.get());
+        if (length > 0 && raw.get()[length - 1] == '\r')
+            raw.get()[--length] = '\0';
+        return true;
+    }
+
+    int NextLine() const { return m_next; }
+    size_t NextOffset() const { return m_nextOffset; }
+    int FeedLine() const { return m_feed.line; }
+
+    std::unique_ptr<char, LineFree> raw;
+    size_t length = 0;
+    int start = 1;
+    size_t startOffset = 0;
+
+private:
+    icalparser* m_parser;
+    LineFeed& m_feed;
+    int m_next = 1;
+    size_t m_nextOffset = 0;
+};
+
+bool StartsWithNoCase(const char* s, size_t length, const char* prefix)
 {
     const size_t n = std::strlen(prefix);
-    if (s.size() < n)
+    if (length < n)
         return false;
     for (size_t i = 0; i < n; ++i)
     {
@@ -69,14 +175,15 @@ std::string Upper(std::string s)
 }
 
 // "BEGIN:VTODO" -> "VTODO"; "" when the line is no BEGIN (or END) line.
-std::string Marker(const std::string& line, const char* which)
+std::string Marker(const char* line, size_t length, const char* which)
 {
-    if (!StartsWithNoCase(line, which))
+    if (!StartsWithNoCase(line, length, which))
         return {};
-    std::string name = line.substr(std::strlen(which));
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t' || name.back() == '\r'))
-        name.pop_back();
-    return Upper(name);
+    const size_t skip = std::strlen(which);
+    size_t n = length - skip;
+    while (n > 0 && (line[skip + n - 1] == ' ' || line[skip + n - 1] == '\t' || line[skip + n - 1] == '\r'))
+        --n;
+    return Upper(std::string(line + skip, n));
 }
 
 std::string Shown(const std::string& line)
@@ -93,6 +200,190 @@ int LineOfOffset(const std::string& text, size_t offset)
 {
     return 1 + int(std::count(text.begin(), text.begin() + std::ptrdiff_t(offset), '\n'));
 }
+
+// The properties of a VTODO that the mapping always makes itself.
+bool IsWrittenName(const std::string& name)
+{
+    static const char* const written[] = {"UID", "SUMMARY", "DESCRIPTION", "X-APPLE-SORT-ORDER", "DTSTAMP",
+                                          "LAST-MODIFIED"};
+    return std::any_of(std::begin(written), std::end(written), [&](const char* w) { return name == w; });
+}
+
+// The first refusal of a pass, by line.
+struct Refusal
+{
+    int line = INT_MAX;
+    std::string what;
+
+    void Note(int at, std::string why)
+    {
+        if (at < line)
+        {
+            line = at;
+            what = std::move(why);
+        }
+    }
+    bool Any() const { return line != INT_MAX; }
+};
+
+// Where the VTODOs are, and the rest of the file.
+struct Layout
+{
+    std::vector<Range> todos;
+    std::vector<Range> rest;
+    /// The last VTODO was cut short by the refusal; it is parsed up to there.
+    bool lastOpen = false;
+};
+
+bool Scan(const std::string& text, Layout& layout, Refusal& refusal)
+{
+    ParserPtr parser(icalparser_new());
+    const Range all{0, text.size(), 1};
+    LineFeed feed(text, &all, 1);
+    LogicalLines lines(parser.get(), feed);
+    std::vector<std::string> stack; // open components
+    Range rest{0, 0, 1};
+    int lastLine = 1;
+    while (lines.Next())
+    {
+        if (lines.length == 0)
+            continue;
+        const char* line = lines.raw.get();
+        lastLine = lines.start;
+        const char first = char(std::toupper(static_cast<unsigned char>(line[0])));
+        const std::string begin = first == 'B' ? Marker(line, lines.length, "BEGIN:") : std::string();
+        const std::string end = first == 'E' ? Marker(line, lines.length, "END:") : std::string();
+        if (stack.empty() && begin != "VCALENDAR")
+        {
+            refusal.Note(lines.start, "not an iCalendar file (BEGIN:VCALENDAR expected)");
+            break;
+        }
+        if (!begin.empty())
+        {
+            if (stack.size() == 1 && begin == "VTODO")
+            {
+                rest.end = lines.startOffset;
+                layout.rest.push_back(rest);
+                layout.todos.push_back({lines.startOffset, text.size(), lines.start});
+                layout.lastOpen = true;
+            }
+            stack.push_back(begin);
+        }
+        else if (!end.empty())
+        {
+            if (stack.empty() || stack.back() != end)
+            {
+                refusal.Note(lines.start, "END:" + end + " does not close " +
+                                              (stack.empty() ? std::string("anything") : "BEGIN:" + stack.back()));
+                if (layout.lastOpen)
+                    layout.todos.back().end = lines.startOffset;
+                return false;
+            }
+            stack.pop_back();
+            if (layout.lastOpen && stack.size() == 1)
+            {
+                layout.todos.back().end = lines.NextOffset();
+                layout.lastOpen = false;
+                rest = {lines.NextOffset(), 0, lines.NextLine()};
+            }
+        }
+    }
+    if (refusal.Any())
+    {
+        if (layout.lastOpen)
+            layout.todos.back().end = lines.startOffset;
+        return false;
+    }
+    if (!stack.empty())
+    {
+        refusal.Note(std::max(lastLine, lines.FeedLine()), "the file ends inside " + stack.back() + " (truncated?)");
+        return false;
+    }
+    rest.end = text.size();
+    layout.rest.push_back(rest);
+    return true;
+}
+
+// Parses VTODOs [first, last) of the layout with one parser.
+struct Group
+{
+    std::vector<ComponentPtr> components; // one per VTODO, null when none
+    std::vector<std::vector<std::string>> lines;
+    Refusal refusal;
+};
+
+void ParseTodos(const std::string& text, const std::vector<Range>& spans, size_t first, size_t last, Group& group)
+{
+    group.components.resize(last - first);
+    group.lines.resize(last - first);
+    if (first == last)
+        return;
+    ParserPtr parser(icalparser_new());
+    LineFeed feed(text, spans.data() + first, last - first);
+    LogicalLines lines(parser.get(), feed);
+    size_t k = 0;  // VTODO of the group being read
+    int depth = 0; // 1 inside the VTODO itself
+    std::string name;
+    while (lines.Next())
+    {
+        while (k + 1 < last - first && lines.startOffset >= spans[first + k + 1].begin)
+            ++k;
+        if (lines.length == 0)
+            continue;
+        const char* line = lines.raw.get();
+        const char up = char(std::toupper(static_cast<unsigned char>(line[0])));
+        const bool begin = up == 'B' && !Marker(line, lines.length, "BEGIN:").empty();
+        const bool end = up == 'E' && !Marker(line, lines.length, "END:").empty();
+        std::vector<std::string>& kept = group.lines[k];
+        bool ownLine = false;
+        if (begin)
+        {
+            if (depth > 0)
+                kept.emplace_back(line, lines.length);
+            ++depth;
+        }
+        else if (end)
+        {
+            --depth;
+            if (depth > 0)
+                kept.emplace_back(line, lines.length);
+        }
+        else
+        {
+            ownLine = depth == 1;
+            name = LineName(std::string(line, std::min<size_t>(lines.length, 64)));
+            if (!ownLine || !IsWrittenName(name))
+                kept.emplace_back(line, lines.length);
+        }
+        if (icalcomponent* done = icalparser_add_line(parser.get(), lines.raw.get()))
+        {
+            if (!group.components[k])
+                group.components[k].reset(done);
+            else
+                icalcomponent_free(done);
+        }
+        if (ownLine && icalparser_get_state(parser.get()) == ICALPARSER_ERROR && IsMappedName(name))
+        {
+            group.refusal.Note(lines.start, "cannot read \"" + Shown(std::string(line, lines.length)) + "\"");
+            return;
+        }
+    }
+}
+
+void ReadHeader(const icalcomponent* root, Calendar& calendar)
+{
+    auto* c = const_cast<icalcomponent*>(root);
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY))
+    {
+        const icalproperty_kind kind = icalproperty_isa(p);
+        if (kind == ICAL_PRODID_PROPERTY && icalproperty_get_prodid(p))
+            calendar.prodid = icalproperty_get_prodid(p);
+        else if (kind == ICAL_X_PROPERTY && icalproperty_get_x_name(p) &&
+                 Upper(icalproperty_get_x_name(p)) == "X-WR-CALNAME" && icalproperty_get_x(p))
+            calendar.name = icalproperty_get_x(p);
+    }
+}
 }
 
 std::string LineName(const std::string& line)
@@ -103,14 +394,6 @@ std::string LineName(const std::string& line)
     return Upper(line.substr(0, n));
 }
 
-// The properties of a VTODO that the mapping always makes itself.
-static bool IsWrittenName(const std::string& name)
-{
-    static const char* const written[] = {"UID", "SUMMARY", "DESCRIPTION", "X-APPLE-SORT-ORDER", "DTSTAMP",
-                                          "LAST-MODIFIED"};
-    return std::any_of(std::begin(written), std::end(written), [&](const char* w) { return name == w; });
-}
-
 bool IsMappedName(const std::string& name)
 {
     static const char* const mapped[] = {"UID",      "SUMMARY",   "DESCRIPTION", "CATEGORIES", "X-APPLE-SORT-ORDER",
@@ -119,7 +402,7 @@ bool IsMappedName(const std::string& name)
     return std::any_of(std::begin(mapped), std::end(mapped), [&](const char* m) { return name == m; });
 }
 
-bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error)
+bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error, size_t parts)
 {
     calendar = Calendar();
     if (const size_t bad = IcalText::FirstInvalidUtf8(text); bad != std::string::npos)
@@ -133,125 +416,61 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
         return false;
     }
 
-    std::unique_ptr<icalparser, ParserFree> parser(icalparser_new());
-    LineFeed feed;
-    feed.text = &text;
-    icalparser_set_gen_data(parser.get(), &feed);
+    Layout layout;
+    Refusal refusal;
+    const bool whole = Scan(text, layout, refusal);
 
-    std::vector<std::string> stack; // open components
-    int todoIndex = -1;             // the VTODO being read, if any
-    int next = 1;
-    int lastLine = 1;
-    struct LineFree
+    // A line libical cannot read before the place the scan refused still
+    // comes first.
+    const size_t count = layout.todos.size();
+    const size_t groups = parts ? std::min(parts, std::max<size_t>(count, 1)) : IcalParallel::Parts(count);
+    std::vector<Group> parsed(groups);
+    IcalParallel::ForSlices(count, groups, [&](size_t part, size_t first, size_t last) {
+        ParseTodos(text, layout.todos, first, last, parsed[part]);
+    });
+    for (const Group& g : parsed)
+        if (g.refusal.Any())
+            refusal.Note(g.refusal.line, g.refusal.what);
+    if (!whole || refusal.Any())
     {
-        void operator()(char* p) const { std::free(p); }
-    };
-    for (;;)
-    {
-        const int start = next;
-        std::unique_ptr<char, LineFree> raw(icalparser_get_line(parser.get(), &LineFeed::Next));
-        if (!raw)
-            break;
-        next = feed.line;
-        size_t length = std::strlen(raw.get());
-        if (length > 0 && raw.get()[length - 1] == '\r')
-            raw.get()[--length] = '\0';
-        if (length == 0)
-            continue;
-        const std::string line(raw.get(), length);
-        lastLine = start;
-
-        const std::string begin = Marker(line, "BEGIN:");
-        const std::string end = Marker(line, "END:");
-        if (stack.empty() && begin != "VCALENDAR")
-        {
-            error = At(start, "not an iCalendar file (BEGIN:VCALENDAR expected)");
-            return false;
-        }
-        bool ownLine = false; // a property of the VTODO itself
-        if (!begin.empty())
-        {
-            if (stack.size() == 1 && begin == "VTODO")
-            {
-                calendar.todos.push_back({start, nullptr, {}});
-                todoIndex = int(calendar.todos.size()) - 1;
-            }
-            else if (todoIndex >= 0)
-                calendar.todos[size_t(todoIndex)].lines.push_back(line);
-            stack.push_back(begin);
-        }
-        else if (!end.empty())
-        {
-            if (stack.empty() || stack.back() != end)
-            {
-                error = At(start, "END:" + end + " does not close " +
-                                      (stack.empty() ? std::string("anything") : "BEGIN:" + stack.back()));
-                return false;
-            }
-            stack.pop_back();
-            if (todoIndex >= 0 && stack.size() == 1)
-                todoIndex = -1;
-            else if (todoIndex >= 0)
-                calendar.todos[size_t(todoIndex)].lines.push_back(line);
-        }
-        std::string name;
-        if (todoIndex >= 0 && begin.empty() && end.empty())
-        {
-            ownLine = stack.size() == 2;
-            name = LineName(line);
-            if (!ownLine || !IsWrittenName(name))
-                calendar.todos[size_t(todoIndex)].lines.push_back(line);
-        }
-
-        if (icalcomponent* done = icalparser_add_line(parser.get(), raw.get()))
-            calendar.roots.emplace_back(done);
-        if (icalparser_get_state(parser.get()) == ICALPARSER_ERROR && ownLine && IsMappedName(name))
-        {
-            error = At(start, "cannot read \"" + Shown(line) + "\"");
-            return false;
-        }
-    }
-    if (!stack.empty())
-    {
-        error = At(std::max(lastLine, feed.line), "the file ends inside " + stack.back() + " (truncated?)");
+        error = At(refusal.line, refusal.what);
         return false;
+    }
+
+    ParserPtr parser(icalparser_new());
+    LineFeed feed(text, layout.rest.data(), layout.rest.size());
+    LogicalLines lines(parser.get(), feed);
+    while (lines.Next())
+    {
+        if (lines.length == 0)
+            continue;
+        if (icalcomponent* done = icalparser_add_line(parser.get(), lines.raw.get()))
+            calendar.roots.emplace_back(done);
     }
     if (calendar.roots.empty())
     {
         error = At(1, "not an iCalendar file (no VCALENDAR)");
         return false;
     }
+    if (icalcomponent_isa(calendar.roots.front().get()) == ICAL_VCALENDAR_COMPONENT)
+        ReadHeader(calendar.roots.front().get(), calendar);
 
+    calendar.todos.reserve(count);
     size_t k = 0;
-    for (const ComponentPtr& root : calendar.roots)
+    for (Group& g : parsed)
     {
-        if (icalcomponent_isa(root.get()) != ICAL_VCALENDAR_COMPONENT)
-            continue;
-        if (root.get() == calendar.roots.front().get())
+        for (size_t i = 0; i < g.components.size(); ++i, ++k)
         {
-            for (icalproperty* p = icalcomponent_get_first_property(root.get(), ICAL_ANY_PROPERTY); p;
-                 p = icalcomponent_get_next_property(root.get(), ICAL_ANY_PROPERTY))
+            ComponentPtr& c = g.components[i];
+            if (!c || icalcomponent_isa(c.get()) != ICAL_VTODO_COMPONENT)
             {
-                const icalproperty_kind kind = icalproperty_isa(p);
-                if (kind == ICAL_PRODID_PROPERTY && icalproperty_get_prodid(p))
-                    calendar.prodid = icalproperty_get_prodid(p);
-                else if (kind == ICAL_X_PROPERTY && icalproperty_get_x_name(p) &&
-                         Upper(icalproperty_get_x_name(p)) == "X-WR-CALNAME" && icalproperty_get_x(p))
-                    calendar.name = icalproperty_get_x(p);
+                error = At(layout.todos[k].line, "cannot read the VTODO components");
+                calendar = Calendar();
+                return false;
             }
+            calendar.todos.push_back({layout.todos[k].line, c.get(), std::move(g.lines[i])});
+            calendar.roots.push_back(std::move(c));
         }
-        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VTODO_COMPONENT); c;
-             c = icalcomponent_get_next_component(root.get(), ICAL_VTODO_COMPONENT))
-        {
-            if (k < calendar.todos.size())
-                calendar.todos[k].component = c;
-            ++k;
-        }
-    }
-    if (k != calendar.todos.size())
-    {
-        error = At(calendar.todos.empty() ? 1 : calendar.todos.front().line, "cannot read the VTODO components");
-        return false;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <libical/ical.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ struct ComponentFree
 };
 using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
 
-/// One VTODO that is a direct child of a VCALENDAR.
+/// One VTODO that is a direct child of a VCALENDAR (parsed on its own, so
+/// its component has no parent).
 struct Todo
 {
     /// Line of its BEGIN:VTODO (1-based, physical lines).
@@ -45,8 +47,10 @@ struct Calendar
 /// Parses `text`. False, with "line N: why" in `error`, for text that is not
 /// iCalendar, is truncated, is not UTF-8, holds NUL bytes, has unbalanced
 /// BEGIN/END, or has a line libical cannot read among the properties that
-/// Tallyard maps (other lines of a VTODO are kept as they are).
-bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error);
+/// Tallyard maps (other lines of a VTODO are kept as they are). The VTODOs
+/// are parsed in `parts` groups at once (0: as many as the cores and the
+/// file's size make worth it); the result does not depend on it.
+bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error, size_t parts = 0);
 
 /// The property name of a content line, in capitals ("X-FOO" of "x-foo;A=1:v").
 std::string LineName(const std::string& line);

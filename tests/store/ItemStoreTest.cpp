@@ -2,6 +2,8 @@
 
 #include "tests/store/StoreTestSupport.h"
 
+#include <algorithm>
+
 using Names = std::vector<std::u16string>;
 
 namespace
@@ -181,4 +183,107 @@ TEST_F(ItemStoreTest, KeepingPositionsSavesNothing)
     ASSERT_TRUE(stored.LoadItems(FilterAll));
     EXPECT_EQ((std::vector<int16_t>{5, 9}), Map(stored.items, [](const ItemRecord& i) { return i.position; }));
 }
+}
+
+TEST_F(ItemStoreTest, BulkAddsStoreWhatOneByOneSavesWould)
+{
+    std::vector<ListRecord> lists(3);
+    for (size_t i = 0; i < lists.size(); ++i)
+    {
+        lists[i].name = u"Bulk " + std::u16string(1, char16_t(u'0' + i));
+        lists[i].category = u"Business";
+        lists[i].position = int16_t(5 + i);
+        lists[i].itemCount = 2;
+        lists[i].uncheckedCount = 1;
+    }
+    ASSERT_TRUE(ListStore::AddLists(lists));
+    ItemArray items;
+    for (const ListRecord& l : lists)
+        for (int16_t k = 0; k < 2; ++k)
+        {
+            ItemRecord item;
+            item.listId = l.id;
+            item.name = l.name + u" item";
+            item.details = k ? u"details, with; text" : u"";
+            item.position = 1; // equal positions keep the order of addition
+            item.checked = k;
+            item.priority = int16_t(k + 2);
+            items.push_back(item);
+        }
+    ASSERT_TRUE(ListStore::AddItems(items));
+
+    std::vector<int32_t> ids;
+    for (const ListRecord& l : lists)
+    {
+        ListRecord stored;
+        ASSERT_TRUE(stored.LoadList(l.id));
+        EXPECT_EQ(l.name, stored.name);
+        EXPECT_EQ(l.position, stored.position);
+        EXPECT_EQ(2, stored.itemCount);
+        EXPECT_EQ(1, stored.uncheckedCount);
+        ids.push_back(l.id);
+    }
+    for (const ItemRecord& item : items)
+    {
+        ItemRecord stored;
+        ASSERT_TRUE(stored.LoadItem(item.id));
+        EXPECT_EQ(item.listId, stored.listId);
+        EXPECT_EQ(item.details, stored.details);
+        EXPECT_EQ(item.checked, stored.checked);
+        EXPECT_EQ(item.priority, stored.priority);
+        ids.push_back(item.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids.end(), std::adjacent_find(ids.begin(), ids.end())) << "fresh ids";
+    EXPECT_EQ(0, std::count(ids.begin(), ids.end(), 0));
+    EXPECT_EQ(4u, Lists());
+    EXPECT_EQ(6u, Items());
+
+    // Inside a change that fails, nothing lands.
+    {
+        ListStore::Transaction tx;
+        std::vector<ListRecord> more(1);
+        more[0].name = u"Never";
+        ASSERT_TRUE(ListStore::AddLists(more));
+        ItemArray orphan(1); // no checklist named
+        EXPECT_FALSE(ListStore::AddItems(orphan));
+        EXPECT_FALSE(tx.Commit());
+    }
+    EXPECT_EQ(4u, Lists());
+    EXPECT_EQ(6u, Items());
+}
+
+TEST_F(ItemStoreTest, AllItemsInOnePassMatchEachChecklistsOwnLoad)
+{
+    Save(u"b", 2);
+    Save(u"a", 1, 1);
+    Save(u"c", 1);
+    ListRecord other = SaveNewList(u"Other", u"Personal");
+    AddItems(other, {0, 1, 0});
+    ListRecord gone = SaveNewList(u"Gone", u"Personal");
+    AddItems(gone, {1});
+
+    ListArray lists;
+    ASSERT_TRUE(lists.LoadLists(u""));
+    lists.erase(std::remove_if(lists.begin(), lists.end(), [&](const ListRecord& l) { return l.id == gone.id; }),
+                lists.end());
+    size_t others = 9;
+    ASSERT_TRUE(lists.LoadAllItems(&others));
+    EXPECT_EQ(1u, others) << "the item of the checklist left out";
+    ASSERT_EQ(2u, lists.size());
+    for (const ListRecord& l : lists)
+    {
+        ListRecord one;
+        one.id = l.id;
+        ASSERT_TRUE(one.LoadItems(FilterAll));
+        ASSERT_EQ(one.items.size(), l.items.size());
+        for (size_t k = 0; k < l.items.size(); ++k)
+        {
+            EXPECT_EQ(one.items[k].id, l.items[k].id);
+            EXPECT_EQ(one.items[k].name, l.items[k].name);
+            EXPECT_EQ(one.items[k].checked, l.items[k].checked);
+        }
+    }
+    EXPECT_EQ((Names{u"a", u"c", u"b"}), Map(lists[0].id == list.id ? lists[0].items : lists[1].items,
+                                               [](const ItemRecord& i) { return i.name; }));
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -307,4 +309,39 @@ TEST(IcalMappingTest, FoldKeepsCharactersWhole)
         EXPECT_EQ(std::string::npos, IcalText::FirstInvalidUtf8(folded.substr(pos, end - pos)));
         pos = end + 2;
     }
+}
+
+// Rows stored before hold FNV-1a of the UTF-8 form of the fields; a record
+// unchanged since must still match its row, or its LAST-MODIFIED is lost.
+TEST(IcalMappingTest, FingerprintsMatchTheFormStoredRowsHold)
+{
+    auto stored = [](const std::string& text) {
+        uint64_t h = 1469598103934665603ull;
+        for (unsigned char ch : text)
+            h = (h ^ ch) * 1099511628211ull;
+        char buf[20];
+        std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+        return IcalText::FromUtf8(buf);
+    };
+    ListRecord list;
+    list.name = OddText + u"\xD83D";                   // a lone high surrogate at the end
+    list.note = std::u16string(u"n\0te", 4) + u"\xDE00"; // NUL, a lone low surrogate
+    list.category = u"Home, Garden \U0001F33B";
+    list.position = -32768;
+    EXPECT_EQ(stored(IcalText::ToUtf8(list.name + u'\x1F' + list.note + u'\x1F' + list.category) + '\x1F' +
+                     std::to_string(list.position)),
+              IcalMapping::Fingerprint(list));
+    ItemRecord item;
+    item.name = u"\xDE00" + OddText;
+    item.details = u"\u05E9\u05DC\u05D5\u05DD";
+    item.position = 32767;
+    item.checked = 7;
+    item.priority = 5;
+    const std::u16string parent = u"0c0d8e2a-1b2c-4d5e-8f90-a1b2c3d4e5f6";
+    EXPECT_EQ(stored(IcalText::ToUtf8(item.name + u'\x1F' + item.details + u'\x1F' + parent) + '\x1F' +
+                     std::to_string(item.position) + '\x1F' + std::to_string(item.checked != 0) + '\x1F' +
+                     std::to_string(item.priority)),
+              IcalMapping::Fingerprint(item, parent));
+    item.checked = 0;
+    EXPECT_NE(IcalMapping::Fingerprint(item, parent), IcalMapping::Fingerprint(item, parent + u"x"));
 }

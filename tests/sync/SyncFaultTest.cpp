@@ -346,7 +346,10 @@ TEST_F(SyncFaultTest, KilledCliSyncsAreCompletedByTheNextWithoutDuplicates)
         ASSERT_TRUE(l.LoadItems(FilterAll));
         auto expected = model.find(l.name);
         if (expected == model.end())
+        {
+            ADD_FAILURE() << "not made, or deleted: " << Narrow(l.name);
             continue;
+        }
         for (const auto& entry : expected->second)
         {
             auto item = std::find_if(l.items.begin(), l.items.end(),

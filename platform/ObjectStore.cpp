@@ -244,6 +244,78 @@ bool Database::Write(const PropertyList& changes)
     });
 }
 
+namespace
+{
+// "INSERT INTO t(k0, k1, props) VALUES(?1, ?2, ?3), (?4, ?5, ?6), ..."
+// Several rows to a statement would make SQLite keep a statement journal
+// (every page the statement touches copied first, to undo just that
+// statement on a failed constraint), which costs more than the statements
+// saved. No row can fail a constraint (the object id is SQLite's, props
+// always set), and a failure of the file fails the whole change anyway: OR
+// FAIL, which undoes nothing of the statement, needs no journal.
+std::string InsertSql(const detail::DbInfo& info, int rows)
+{
+    const int n = int(info.sortOrders.size());
+    std::string cols;
+    for (int i = 0; i < n; ++i)
+        cols += "k" + std::to_string(i) + ", ";
+    std::string sql = (rows > 1 ? "INSERT OR FAIL INTO " : "INSERT INTO ") + info.table + "(" + cols + "props) VALUES";
+    for (int r = 0; r < rows; ++r)
+    {
+        sql += r ? ", (" : "(";
+        for (int i = 0; i <= n; ++i)
+            sql += "?" + std::to_string(r * (n + 1) + i + 1) + (i < n ? ", " : ")");
+    }
+    return sql;
+}
+}
+
+bool Database::AddAll(const std::vector<PropertyList>& records)
+{
+    if (!m_cursor || !m_cursor->Usable())
+        return false;
+    Cursor& c = *m_cursor;
+    for (const PropertyList& props : records)
+    {
+        if (!detail::ValidProps(props))
+        {
+            SetLastError("Invalid properties");
+            MarkTransactionFailed();
+            return false;
+        }
+    }
+    Connection& conn = *c.conn;
+    return detail::InTransaction(conn, [&] {
+        const int n = int(c.info->sortOrders.size());
+        std::vector<std::string> blobs;
+        for (size_t done = 0; done < records.size();)
+        {
+            const int rows = records.size() - done >= size_t(detail::InsertBatchRows) ? detail::InsertBatchRows : 1;
+            sqlite3_stmt*& slot = rows == 1 ? c.info->insert : c.info->insertBatch;
+            if (!slot && !conn.PrepareInto(slot, InsertSql(*c.info, rows)))
+                return false;
+            blobs.clear();
+            for (int r = 0; r < rows; ++r)
+            {
+                const PropertyList& props = records[done + size_t(r)];
+                const std::vector<detail::Key> keys = c.KeysOf(props);
+                const int base = r * (n + 1);
+                for (int i = 0; i < n; ++i)
+                    keys[size_t(i)].Bind(slot, base + i + 1);
+                blobs.push_back(detail::Encode(props));
+            }
+            for (int r = 0; r < rows; ++r)
+                sqlite3_bind_blob(slot, r * (n + 1) + n + 1, blobs[size_t(r)].data(), int(blobs[size_t(r)].size()),
+                                  SQLITE_STATIC);
+            ++conn.generation;
+            if (!StepDone(conn, slot, "Cannot add the record"))
+                return false;
+            done += size_t(rows);
+        }
+        return true;
+    });
+}
+
 bool Database::Add(const PropertyList& props, ObjectId* objectId)
 {
     if (objectId)
@@ -261,19 +333,8 @@ bool Database::Add(const PropertyList& props, ObjectId* objectId)
     return detail::InTransaction(conn, [&] {
         const std::vector<detail::Key> keys = c.KeysOf(props);
         const int n = int(keys.size());
-        if (!c.info->insert)
-        {
-            std::string cols, values;
-            for (int i = 0; i < n; ++i)
-            {
-                cols += "k" + std::to_string(i) + ", ";
-                values += "?" + std::to_string(i + 1) + ", ";
-            }
-            const std::string sql = "INSERT INTO " + c.info->table + "(" + cols + "props) VALUES(" + values + "?" +
-                                    std::to_string(n + 1) + ")";
-            if (!conn.PrepareInto(c.info->insert, sql))
-                return false;
-        }
+        if (!c.info->insert && !conn.PrepareInto(c.info->insert, InsertSql(*c.info, 1)))
+            return false;
         sqlite3_stmt* stmt = c.info->insert;
         for (int i = 0; i < n; ++i)
             keys[size_t(i)].Bind(stmt, i + 1);

@@ -115,6 +115,9 @@ public:
     bool Write(const PropertyList& props);
     /// Adds a record; it does not become current.
     bool Add(const PropertyList& props, ObjectId* objectId = nullptr);
+    /// Adds records in this order, as Add would one by one, several to a
+    /// statement: for many records at once.
+    bool AddAll(const std::vector<PropertyList>& records);
 
     /// 0 when no record is current.
     ObjectId CurrentObjectId() const;

@@ -99,6 +99,7 @@ DbInfo::~DbInfo()
         for (sqlite3_stmt* s : perSort)
             sqlite3_finalize(s);
     sqlite3_finalize(insert);
+    sqlite3_finalize(insertBatch);
     sqlite3_finalize(update);
     sqlite3_finalize(remove);
     sqlite3_finalize(count);

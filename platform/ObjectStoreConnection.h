@@ -27,6 +27,9 @@ enum StmtKind
     StmtKindCount
 };
 
+/// Records one insert statement adds at most (Database::AddAll).
+constexpr int InsertBatchRows = 64;
+
 /// One database: its table and sort orders, with its cached statements.
 struct DbInfo
 {
@@ -36,6 +39,7 @@ struct DbInfo
     // [sort order + 1][kind]; index 0 is "no sort order".
     std::array<std::array<sqlite3_stmt*, StmtKindCount>, MaxSortOrders + 1> reads{};
     sqlite3_stmt* insert = nullptr;
+    sqlite3_stmt* insertBatch = nullptr; // InsertBatchRows records at once
     sqlite3_stmt* update = nullptr;
     sqlite3_stmt* remove = nullptr;
     sqlite3_stmt* count = nullptr;

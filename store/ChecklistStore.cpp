@@ -66,17 +66,23 @@ bool ListStore::AddLists(std::vector<ListRecord>& lists)
     ObjectStore::Database db;
     if (!db.Open(ChecklistsDb, ListIdSort))
         return Result(false);
-    for (ListRecord& list : lists)
+    std::vector<int32_t> ids;
+    if (!NewIds(db, lists.size(), ids))
+        return Result(false);
+    std::vector<PropertyList> records;
+    records.reserve(lists.size());
+    for (size_t k = 0; k < lists.size(); ++k)
     {
-        const int32_t id = NewId(db);
-        if (id == 0 || !db.Add({Property::String(ListCategory, list.category), Property::String(ListName, list.name),
-                                Property::Int16(ListPosition, list.position),
-                                Property::Int16(ListItemCount, list.itemCount),
-                                Property::Int16(ListUnchecked, list.uncheckedCount),
-                                Property::String(ListNote, list.note), Property::Int32(ListId, id)}))
-            return Result(false);
-        list.id = id;
+        const ListRecord& list = lists[k];
+        records.push_back({Property::String(ListCategory, list.category), Property::String(ListName, list.name),
+                           Property::Int16(ListPosition, list.position), Property::Int16(ListItemCount, list.itemCount),
+                           Property::Int16(ListUnchecked, list.uncheckedCount), Property::String(ListNote, list.note),
+                           Property::Int32(ListId, ids[k])});
     }
+    if (!db.AddAll(records))
+        return Result(false);
+    for (size_t k = 0; k < lists.size(); ++k)
+        lists[k].id = ids[k];
     return Result(tx.Commit());
 }
 

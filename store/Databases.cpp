@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <unordered_set>
 
 using namespace StoreDetail;
 using ObjectStore::Property;
@@ -96,6 +97,39 @@ int32_t NewId(ObjectStore::Database& byId)
             return id;
     }
     return 0;
+}
+
+bool NewIds(ObjectStore::Database& byId, size_t count, std::vector<int32_t>& ids)
+{
+    ids.clear();
+    uint32_t stored = 0;
+    if (!byId.Count(stored))
+        return false;
+    std::unordered_set<int32_t> taken;
+    const bool readAll = stored <= count;
+    for (bool more = readAll && byId.SeekFirst(); more; more = byId.SeekNext())
+    {
+        PropertyList props;
+        if (!byId.Read({ObjectStore::MakePropId(0, ObjectStore::TypeInt32)}, props))
+            return false;
+        taken.insert(NumberOf(props, 0));
+    }
+    ids.reserve(count);
+    for (size_t n = 0; n < count; ++n)
+    {
+        int32_t id = 0;
+        for (int attempt = 0; attempt < 64 && id == 0; ++attempt)
+        {
+            const int32_t candidate = int32_t(Random::Next32());
+            if (!taken.count(candidate) && (readAll || !byId.SeekValue(Property::Int32(0, candidate))))
+                id = candidate;
+        }
+        if (id == 0)
+            return false;
+        taken.insert(id);
+        ids.push_back(id);
+    }
+    return true;
 }
 
 void ShowMessage(const std::u16string& text, const std::u16string& caption)

@@ -136,12 +136,15 @@ bool AddRows(const std::vector<Extra>& extras)
     ObjectStore::Database db;
     if (!OpenRows(db, ObjectStore::NoSortOrder, true))
         return Result(false);
+    std::vector<PropertyList> records;
+    records.reserve(extras.size());
     for (const Extra& row : extras)
     {
-        if (row.uid.empty() || !db.Add(ToProps(row)))
+        if (row.uid.empty())
             return Result(false);
+        records.push_back(ToProps(row));
     }
-    return Result(tx.Commit());
+    return Result(db.AddAll(records) && tx.Commit());
 }
 
 bool Remove(Kind kind, int32_t id)
@@ -210,12 +213,11 @@ bool EnsureUids()
     ObjectStore::Database db;
     if (!OpenRows(db, ObjectStore::NoSortOrder, true))
         return Result(false);
+    std::vector<PropertyList> records;
+    records.reserve(missing.size());
     for (const Extra& row : missing)
-    {
-        if (!db.Add(ToProps(row)))
-            return Result(false);
-    }
-    return Result(tx.Commit());
+        records.push_back(ToProps(row));
+    return Result(db.AddAll(records) && tx.Commit());
 }
 
 std::u16string NewUid()

@@ -66,16 +66,25 @@ bool ListStore::AddItems(ItemArray& items)
     ObjectStore::Database db;
     if (!db.Open(ItemsDb, ItemIdSort))
         return Result(false);
-    for (ItemRecord& item : items)
+    std::vector<int32_t> ids;
+    if (!NewIds(db, items.size(), ids))
+        return Result(false);
+    std::vector<PropertyList> records;
+    records.reserve(items.size());
+    for (size_t k = 0; k < items.size(); ++k)
     {
-        const int32_t id = item.listId == 0 ? 0 : NewId(db);
-        if (id == 0 || !db.Add({Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
-                                Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
-                                Property::Int16(ItemPriority, item.priority), Property::Int32(ItemListId, item.listId),
-                                Property::Int32(ItemId, id)}))
+        const ItemRecord& item = items[k];
+        if (item.listId == 0)
             return Result(false);
-        item.id = id;
+        records.push_back({Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
+                           Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
+                           Property::Int16(ItemPriority, item.priority), Property::Int32(ItemListId, item.listId),
+                           Property::Int32(ItemId, ids[k])});
     }
+    if (!db.AddAll(records))
+        return Result(false);
+    for (size_t k = 0; k < items.size(); ++k)
+        items[k].id = ids[k];
     return Result(tx.Commit());
 }
 

@@ -56,6 +56,9 @@ void ItemFromProps(const ObjectStore::PropertyList& props, ItemRecord& item);
 /// A random id that no record of the handle's database (opened on its id
 /// sort order, ident 0) carries yet; 0 when none could be found.
 int32_t NewId(ObjectStore::Database& byId);
+/// `count` such ids at once, none twice: for many new records of a small
+/// database the stored ids are read once instead of looked up each time.
+bool NewIds(ObjectStore::Database& byId, size_t count, std::vector<int32_t>& ids);
 
 /// Shows a message through the installed hook.
 void ShowMessage(const std::u16string& text, const std::u16string& caption);

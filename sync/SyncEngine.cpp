@@ -30,7 +30,16 @@ struct Plan
     std::string checklist; ///< its own UID, or its checklist's for an item
     bool revive = false;   ///< deleted on one side only: back from the other
     bool pendingSaved = false; ///< its create's status is saved already
+    /// The server's copy is what this side wrote itself in a create or an
+    /// update cut off before its answer was noted: no change made there.
+    bool remoteOwn = false;
 };
+
+bool OwnWrite(const StatusEntry& status, const std::string& remote)
+{
+    return (status.etag.empty() && SameTodo(remote, status.text)) ||
+           (!status.sent.empty() && SameTodo(remote, status.sent));
+}
 
 /// Final statuses of creates saved in one write this many at a time.
 constexpr size_t kCreatedBatch = 250;
@@ -44,7 +53,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (const auto& entry : plans)
     {
         const Plan& p = entry.second;
-        if (p.remote)
+        if (p.remote && !p.remoteOwn)
             changedRemote.insert(p.checklist);
         if (p.localChanged)
             changedLocal.insert(p.checklist);
@@ -52,7 +61,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (const auto& entry : plans)
     {
         const Plan& p = entry.second;
-        if (p.isItem || !p.status || p.status->etag.empty())
+        if (p.isItem || !p.status || (p.status->etag.empty() && !p.remoteOwn))
             continue;
         if (!p.localHas && !p.remoteGone && changedRemote.count(p.uid))
             reviveLocal.insert(p.uid);
@@ -62,7 +71,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (auto& entry : plans)
     {
         Plan& p = entry.second;
-        if (!p.status || p.status->etag.empty())
+        if (!p.status || (p.status->etag.empty() && !p.remoteOwn))
             continue;
         if (!p.localHas && !p.remoteGone && reviveLocal.count(p.checklist))
             p.revive = true;
@@ -328,6 +337,7 @@ Engine::PassResult Engine::Pass(Report& report)
         p.uid = entry.first;
         auto st = status.find(p.uid);
         p.status = st == status.end() ? nullptr : &st->second;
+        p.remoteOwn = p.remote && p.status && OwnWrite(*p.status, p.remote->text);
         auto v = versions.find(p.uid);
         p.localHas = v != versions.end();
         if (p.localHas)
@@ -383,13 +393,17 @@ Engine::PassResult Engine::Pass(Report& report)
             else if (st)
                 ok = steps.Local(m_local.DropStatus(p.uid));
         }
-        else if (localGone && pendingCreate && p.remote)
+        else if (localGone && p.remote && p.remoteOwn && !p.revive)
         {
+            // Only this side's own write is there: the delete here wins.
             Outcome o = m_remote.Remove(p.remote->href, p.remote->etag);
             if (o == Outcome::Conflict)
                 steps.again = true;
             else if (o == Outcome::Ok || o == Outcome::Gone)
+            {
+                report.deletedRemote += pendingCreate ? 0 : 1;
                 ok = steps.Local(m_local.DropStatus(p.uid));
+            }
             else
                 ok = steps.RemoteFailed();
         }

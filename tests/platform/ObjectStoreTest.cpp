@@ -259,6 +259,63 @@ TEST_F(ObjectStoreTest, LargeRecordsAreWalkedCompletely)
     EXPECT_EQ(odd, found);
 }
 
+TEST_F(ObjectStoreTest, AddAllStoresFullBatchesAndTheRestAsAddWould)
+{
+    // Two statements of 64 records, then five added one by one; one record
+    // added before and one after, by Add.
+    AddTagged(-1, {Property::Int16(2, 7)});
+    std::vector<PropertyList> records;
+    for (int i = 0; i < 2 * 64 + 5; ++i)
+    {
+        PropertyList props{Property::Int32(0, i), Property::Int16(2, int16_t(i % 4)), Property::Int32(3, 1000 + i)};
+        if (i % 2)
+            props.push_back(Property::String(1, u"name " + std::u16string(size_t(i % 7), u'x')));
+        records.push_back(std::move(props));
+    }
+    ASSERT_TRUE(db.AddAll(records));
+    AddTagged(-2, {Property::Int16(2, 7)});
+
+    Database plain;
+    ASSERT_TRUE(plain.Open(u"T"));
+    Tags inserted{-1};
+    for (int i = 0; i < 2 * 64 + 5; ++i)
+        inserted.push_back(i);
+    inserted.push_back(-2);
+    EXPECT_EQ(inserted, Walk(plain)) << "insertion order";
+
+    // Every record, at either side of a statement's end, under every sort order.
+    Database byId, byName;
+    ASSERT_TRUE(byId.Open(u"T", IdSort));
+    ASSERT_TRUE(byName.Open(u"T", NameSort));
+    for (int i : {0, 1, 62, 63, 64, 65, 127, 128, 129, 132})
+    {
+        ASSERT_TRUE(byId.SeekValue(Property::Int32(3, 1000 + i))) << i;
+        PropertyList props;
+        ASSERT_TRUE(byId.Read(props));
+        EXPECT_EQ(i, FindProp(props, 0)->number);
+        EXPECT_EQ(i % 4, FindProp(props, 2)->number);
+        EXPECT_EQ(i % 2 != 0, FindProp(props, 1) != nullptr) << i;
+        if (i % 2)
+        {
+            EXPECT_EQ(u"name " + std::u16string(size_t(i % 7), u'x'), FindProp(props, 1)->text);
+            ASSERT_TRUE(byName.SeekValue(Property::String(1, FindProp(props, 1)->text)));
+        }
+    }
+    Tags rankOne;
+    for (bool more = db.SeekValue(Property::Int16(2, 1)); more; more = db.SeekNextEqual())
+        rankOne.push_back(Tag(db));
+    ASSERT_EQ(33u, rankOne.size());
+    EXPECT_TRUE(std::is_sorted(rankOne.begin(), rankOne.end())) << "equal keys in insertion order";
+
+    // One bad record refuses them all, the full batches before it included.
+    records.push_back({Property::Int16(1, 1), Property::Int32(1, 2)});
+    EXPECT_FALSE(db.AddAll(records));
+    uint32_t count = 0;
+    ASSERT_TRUE(db.Count(count));
+    EXPECT_EQ(2u * 64 + 7, count);
+    EXPECT_TRUE(db.AddAll({}));
+}
+
 TEST_F(ObjectStoreTest, WriteReplacesOnlyTheGivenProperties)
 {
     AddTagged(1, {Property::String(1, u"old"), Property::Int16(2, 4)});

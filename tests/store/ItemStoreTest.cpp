@@ -253,6 +253,48 @@ TEST_F(ItemStoreTest, BulkAddsStoreWhatOneByOneSavesWould)
     EXPECT_EQ(6u, Items());
 }
 
+TEST_F(ItemStoreTest, BulkAddsOfManyGiveFreshIdsInTheirOrder)
+{
+    // 150 items: more than one insert statement holds, and more than the
+    // store has (its ids are read at once); then 3, fewer than it has (each
+    // id looked up).
+    for (size_t count : {size_t(150), size_t(3)})
+    {
+        ItemArray items(count);
+        for (size_t i = 0; i < count; ++i)
+        {
+            items[i].listId = list.id;
+            items[i].name = u"n" + std::u16string(i % 5, u'x');
+            items[i].position = int16_t(i % 7); // ties keep the order of addition
+            items[i].checked = int16_t(i % 2);
+        }
+        ASSERT_TRUE(ListStore::AddItems(items));
+        for (const ItemRecord& item : items)
+        {
+            ItemRecord stored;
+            ASSERT_TRUE(stored.LoadItem(item.id));
+            EXPECT_EQ(item.name, stored.name);
+            EXPECT_EQ(item.checked, stored.checked);
+        }
+    }
+    ListRecord stored;
+    stored.id = list.id;
+    ASSERT_TRUE(stored.LoadItems(FilterAll));
+    ASSERT_EQ(153u, stored.items.size());
+    std::vector<int32_t> ids = Map(stored.items, [](const ItemRecord& i) { return i.id; });
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids.end(), std::adjacent_find(ids.begin(), ids.end())) << "fresh ids";
+    EXPECT_EQ(0, std::count(ids.begin(), ids.end(), 0));
+    // Position 6 holds items 6, 13, ..., 146 of the first batch, in that order.
+    std::vector<std::u16string> sixes;
+    for (const ItemRecord& item : stored.items)
+        if (item.position == 6)
+            sixes.push_back(item.name);
+    ASSERT_EQ(21u, sixes.size());
+    for (size_t k = 0; k < sixes.size(); ++k)
+        EXPECT_EQ(u"n" + std::u16string((6 + 7 * k) % 5, u'x'), sixes[k]) << k;
+}
+
 TEST_F(ItemStoreTest, AllItemsInOnePassMatchEachChecklistsOwnLoad)
 {
     Save(u"b", 2);

@@ -5,6 +5,7 @@
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/WindowManager.h"
 #include "tests/wm/ScreenChecks.h"
+#include "tests/wm/WmFixture.h"
 
 #include "app/CToolStrip.h"
 #include "controls/GestureListCtrl.h"
@@ -32,22 +33,6 @@ constexpr double kFaintContrast = 1.5;
 // A picture reads when this much of it reaches kPictureContrast; the rest
 // are its smoothed edges, many in a 16-pixel picture of thin strokes.
 constexpr double kVisibleShare = 0.4;
-
-const int s_toolIds[] = {ID_NEW_CHECKLIST, ID_OPEN_CHECKLIST, ID_DELETE_CHECKLIST, ID_LIST_NOTE,
-                         ID_COPY_LIST,     ID_MOVE_UP,        ID_MOVE_DOWN};
-
-template <class Dlg>
-void WhileShown(Dlg& dlg, const std::function<void(Dlg&)>& act)
-{
-    dlg.CallAfter([&dlg, act] {
-        WaitFor([&] { return dlg.IsShownOnScreen() && ServerClientRect(&dlg).width > 0; });
-        Pump(300);
-        act(dlg);
-        if (dlg.IsModal())
-            dlg.EndModal(wxID_CANCEL);
-    });
-    dlg.ShowModal();
-}
 
 wxColour At(const wxImage& img, int x, int y)
 {
@@ -81,23 +66,7 @@ double VisibleShare(const wxImage& shot, const wxColour& back)
     return drawn ? static_cast<double>(visible) / drawn : 0.0;
 }
 
-class DarkThemeTest : public BrowserTest
-{
-protected:
-    void OpenPlaced()
-    {
-        Open();
-        wxTheApp->SetTopWindow(m_frame);
-        ASSERT_TRUE(WaitFor([&] { return ServerClientRect(m_frame).width > 0; }));
-        Pump(400);
-    }
-
-    void TearDown() override
-    {
-        wxTheApp->SetTopWindow(nullptr);
-        BrowserTest::TearDown();
-    }
-};
+using DarkThemeTest = PlacedBrowserTest;
 }
 
 TEST_F(DarkThemeTest, MainWindowTextsAndToolbarPicturesStandOut)
@@ -134,7 +103,7 @@ TEST_F(DarkThemeTest, MainWindowTextsAndToolbarPicturesStandOut)
         const wxImage shot = GrabScreen(strip->GetScreenRect());
         KeepShot(shot, selected ? "dark_toolbar_enabled" : "dark_toolbar");
         const wxColour back = CommonestColour(shot);
-        for (int id : s_toolIds)
+        for (int id : kToolIds)
         {
             const wxRect r = strip->GetToolRect(id).Deflate(2);
             const double share = VisibleShare(shot.GetSubImage(r), back);

@@ -3,6 +3,7 @@
 #include "tests/browser/BrowserFixture.h"
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/WindowManager.h"
+#include "tests/wm/WmFixture.h"
 #include "tests/wm/ScreenChecks.h"
 
 #include "app/CToolStrip.h"
@@ -39,20 +40,6 @@
 
 namespace
 {
-// Shows `dlg` modally and runs `act` once the manager has it on screen.
-template <class Dlg>
-void WhileShown(Dlg& dlg, const std::function<void(Dlg&)>& act)
-{
-    dlg.CallAfter([&dlg, act] {
-        WaitFor([&] { return dlg.IsShownOnScreen() && ServerClientRect(&dlg).width > 0; });
-        Pump(250);
-        act(dlg);
-        if (dlg.IsModal())
-            dlg.EndModal(wxID_CANCEL);
-    });
-    dlg.ShowModal();
-}
-
 // What the process writes to its standard error while it lives.
 class StderrCapture
 {
@@ -91,32 +78,9 @@ private:
     std::string m_text;
 };
 
-class LayoutTest : public BrowserTest
+class LayoutTest : public PlacedBrowserTest
 {
 protected:
-    void OpenPlaced()
-    {
-        Open();
-        wxTheApp->SetTopWindow(m_frame);
-        ASSERT_TRUE(WaitFor([&] { return ServerClientRect(m_frame).width > 0; }));
-        Settle();
-    }
-
-    void Settle()
-    {
-        wxRect last;
-        WaitFor(
-            [&] {
-                const wxRect now = ManagedFrameRect(m_frame);
-                Pump(80);
-                const bool same = now == last && now == ManagedFrameRect(m_frame);
-                last = now;
-                return same;
-            },
-            3000);
-        Pump(100);
-    }
-
     void ResizeClient(const wxSize& size)
     {
         m_frame->SetClientSize(size);
@@ -144,11 +108,6 @@ protected:
             EXPECT_GE(bar->GetSize().x, m_frame->GetClientSize().x - m_frame->FromDIP(4)) << where;
     }
 
-    void TearDown() override
-    {
-        wxTheApp->SetTopWindow(nullptr);
-        BrowserTest::TearDown();
-    }
 };
 }
 

@@ -2,6 +2,7 @@
 // message boxes, menus and the file chooser over the main window.
 #include "tests/browser/BrowserFixture.h"
 #include "tests/support/WindowManager.h"
+#include "tests/wm/WmFixture.h"
 
 #include "app/CAboutDlg.h"
 #include "app/CStartupSplash.h"
@@ -63,38 +64,7 @@ wxRect GtkFrameRect(GtkWidget* widget)
     return wxRect(r.x, r.y, r.width, r.height);
 }
 
-class PlacementTest : public BrowserTest
-{
-protected:
-    void OpenPlaced()
-    {
-        Open();
-        wxTheApp->SetTopWindow(m_frame);
-        ASSERT_TRUE(WaitFor([&] { return ServerClientRect(m_frame).width > 0; }));
-        Settle();
-    }
-
-    // Until the manager has stopped moving the frame.
-    void Settle()
-    {
-        wxRect last;
-        WaitFor(
-            [&] {
-                const wxRect now = ManagedFrameRect(m_frame);
-                Pump(60);
-                const bool same = now == last;
-                last = now;
-                return same;
-            },
-            2000);
-    }
-
-    void TearDown() override
-    {
-        wxTheApp->SetTopWindow(nullptr);
-        BrowserTest::TearDown();
-    }
-};
+using PlacementTest = PlacedBrowserTest;
 }
 
 TEST_F(PlacementTest, SplashShowsCentredOverTheFramesContent)

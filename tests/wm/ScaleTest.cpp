@@ -5,6 +5,7 @@
 #include "tests/resources/ScreenGrab.h"
 #include "tests/support/WindowManager.h"
 #include "tests/wm/ScreenChecks.h"
+#include "tests/wm/WmFixture.h"
 
 #include "app/CToolStrip.h"
 #include "controls/GestureListCtrl.h"
@@ -25,23 +26,6 @@ constexpr int kScale = 2;
 // A channel may differ this much from the reference before a pixel counts
 // as different (the toolkit's and the test's blending round differently).
 constexpr int kTolerance = 24;
-
-const int s_toolIds[] = {ID_NEW_CHECKLIST, ID_OPEN_CHECKLIST, ID_DELETE_CHECKLIST, ID_LIST_NOTE,
-                         ID_COPY_LIST,     ID_MOVE_UP,        ID_MOVE_DOWN};
-
-// Shows `dlg` modally and runs `act` once it is on the display.
-template <class Dlg>
-void WhileShown(Dlg& dlg, const std::function<void(Dlg&)>& act)
-{
-    dlg.CallAfter([&dlg, act] {
-        WaitFor([&] { return dlg.IsShownOnScreen() && ServerClientRect(&dlg).width > 0; });
-        Pump(300);
-        act(dlg);
-        if (dlg.IsModal())
-            dlg.EndModal(wxID_CANCEL);
-    });
-    dlg.ShowModal();
-}
 
 // What the screen shows of a picture drawn at `logical` in `win`, against
 // the picture rendered at the display's size and at 100 % enlarged.
@@ -69,23 +53,7 @@ PictureMatch MatchPicture(wxWindow* win, const wxPoint& logical, const wxImage& 
     return {MismatchShare(shot, sharp, kTolerance), MismatchShare(shot, enlarged, kTolerance)};
 }
 
-class ScaleTest : public BrowserTest
-{
-protected:
-    void OpenPlaced()
-    {
-        Open();
-        wxTheApp->SetTopWindow(m_frame);
-        ASSERT_TRUE(WaitFor([&] { return ServerClientRect(m_frame).width > 0; }));
-        Pump(400);
-    }
-
-    void TearDown() override
-    {
-        wxTheApp->SetTopWindow(nullptr);
-        BrowserTest::TearDown();
-    }
-};
+using ScaleTest = PlacedBrowserTest;
 }
 
 TEST_F(ScaleTest, MainWindowFillsTheRoomAndDrawsTheToolbarAtTheDisplaysPixels)
@@ -118,8 +86,8 @@ TEST_F(ScaleTest, MainWindowFillsTheRoomAndDrawsTheToolbarAtTheDisplaysPixels)
     const wxColour back = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
     for (int i = 0; i < 7; ++i)
     {
-        ASSERT_TRUE(tools->GetToolEnabled(s_toolIds[i])) << i;
-        const wxRect button = tools->GetToolRect(s_toolIds[i]);
+        ASSERT_TRUE(tools->GetToolEnabled(kToolIds[i])) << i;
+        const wxRect button = tools->GetToolRect(kToolIds[i]);
         const wxPoint at(button.x + (button.width - 16) / 2, button.y + (button.height - 16) / 2);
         const int size = 16 * kScale;
         const std::string name = "scale2_tool" + std::to_string(i);

@@ -33,6 +33,9 @@ struct Plan
     /// The server's copy is what this side wrote itself in a create or an
     /// update cut off before its answer was noted: no change made there.
     bool remoteOwn = false;
+    /// Known to have been on the server (a create under way is once its
+    /// copy is seen there, or its deletion).
+    bool Landed() const { return status && (!status->etag.empty() || remote || remoteGone); }
 };
 
 bool OwnWrite(const StatusEntry& status, const std::string& remote)
@@ -61,7 +64,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (const auto& entry : plans)
     {
         const Plan& p = entry.second;
-        if (p.isItem || !p.status || (p.status->etag.empty() && !p.remoteOwn))
+        if (p.isItem || !p.Landed())
             continue;
         if (!p.localHas && !p.remoteGone && changedRemote.count(p.uid))
             reviveLocal.insert(p.uid);
@@ -71,7 +74,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (auto& entry : plans)
     {
         Plan& p = entry.second;
-        if (!p.status || (p.status->etag.empty() && !p.remoteOwn))
+        if (!p.Landed())
             continue;
         if (!p.localHas && !p.remoteGone && reviveLocal.count(p.checklist))
             p.revive = true;
@@ -172,7 +175,7 @@ public:
     /// next batch of them; until then the pending one stands for it.
     bool UploadNew(const Plan& p, const std::string& href, const std::string& text)
     {
-        StatusEntry pending{p.uid, href, "", "", text};
+        StatusEntry pending{p.uid, href, "", p.localVersion, text};
         if (!p.pendingSaved && !Local(m_local.SaveStatus(pending)))
             return false;
         std::string etag;
@@ -321,8 +324,12 @@ Engine::PassResult Engine::Pass(Report& report)
     }
     for (const auto& entry : versions)
     {
+        // A create under way is a change here, unless it landed and was
+        // deleted there since, as it was sent.
         auto st = status.find(entry.first);
-        if (st == status.end() || st->second.localVersion != entry.second)
+        auto plan = plans.find(entry.first);
+        const bool goneThere = plan != plans.end() && plan->second.remoteGone;
+        if (st == status.end() || st->second.localVersion != entry.second || (st->second.etag.empty() && !goneThere))
             plans[entry.first].localChanged = true;
     }
     for (const auto& entry : status)
@@ -366,7 +373,7 @@ Engine::PassResult Engine::Pass(Report& report)
     for (Plan* plan : order)
         if (!plan->status && plan->localHas && !plan->remote)
         {
-            pending.push_back({plan->uid, m_remote.HrefFor(plan->uid), "", "", localText[plan->uid]});
+            pending.push_back({plan->uid, m_remote.HrefFor(plan->uid), "", plan->localVersion, localText[plan->uid]});
             plan->pendingSaved = true;
         }
     if (!pending.empty() && !m_local.SaveStatuses(pending))

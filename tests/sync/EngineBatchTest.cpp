@@ -224,3 +224,49 @@ TEST(SyncEngineBatches, AnUpdateThatLandedUnnotedThenADeleteHereStaysDeleted)
     EXPECT_TRUE(remote.resources.empty());
     EXPECT_TRUE(local.records.empty());
 }
+
+TEST(SyncEngineBatches, AChecklistDeletedThereAfterUnnotedCreatesHereLandedStaysDeletedUnlessOneNeverLanded)
+{
+    for (bool allLanded : {true, false})
+    {
+        SCOPED_TRACE(allLanded ? "both new items landed" : "one new item never landed");
+        MemoryLocal local;
+        MemoryRemote remote;
+        local.Set(Titled("l", "Trip"));
+        local.Set(Titled("i1", "i1", "l"));
+        ASSERT_TRUE(Engine(local, remote).Run().ok);
+
+        // Two items added here; the sync dies before their statuses are
+        // noted, or before the second's create.
+        local.Set(Titled("i2", "i2", "l"));
+        local.Set(Titled("i3", "i3", "l"));
+        remote.writes = 0;
+        int writes = 0;
+        if (allLanded)
+            local.beforeWrite = [&writes] {
+                if (++writes == 3) // two pending statuses, the creates, then the batch
+                    throw Killed();
+            };
+        else
+            remote.beforeWrite = [](int write) {
+                if (write == 2)
+                    throw Killed();
+                return true;
+            };
+        EXPECT_THROW(Engine(local, remote).Run(), Killed);
+        local.beforeWrite = nullptr;
+        remote.beforeWrite = nullptr;
+        ASSERT_EQ(remote.resources.size(), allLanded ? 4u : 3u);
+
+        // Another client deletes the checklist and what it saw of it.
+        for (const auto& r : std::map<std::string, MemoryRemote::Resource>(remote.resources))
+            remote.Erase(r.first);
+        Report r = Engine(local, remote).Run();
+        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_TRUE(Engine(local, remote).Run().ok);
+        // An item it never saw is an edit that beats the delete: all back.
+        EXPECT_EQ(local.records.size(), allLanded ? 0u : 4u);
+        EXPECT_EQ(remote.resources.size(), allLanded ? 0u : 4u);
+        EXPECT_EQ(local.status.size(), local.records.size());
+    }
+}

@@ -467,6 +467,22 @@ TEST_F(SyncFaultTest, ACreateCutOffBeforeItsStatusWasNotedIsNeitherBroughtBackNo
     EXPECT_EQ(FindItem(u"Edited here", u"renamed here").checked, 1);
     ASSERT_TRUE(edited.LoadList(ListId(u"Edited here")) && edited.LoadItems(FilterAll));
     EXPECT_EQ(edited.items.size(), 2u);
+
+    // Created there unnoted, then deleted by the other store, which saw it
+    // all: the delete holds here too.
+    Use(0);
+    AddChecklist(u"Deleted there", 12);
+    dyingSync(true);
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    ASSERT_NE(ListId(u"Deleted there"), 0);
+    ASSERT_TRUE(ListStore::DeleteChecklist(ListId(u"Deleted there")));
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(ListId(u"Deleted there"), 0);
+    EXPECT_EQ(tasks("Deleted there"), 0);
+    ExpectAllAgree(account.url);
 }
 
 TEST_F(SyncFaultTest, AServerStoppedMidSyncFailsItAndTheNextCompletes)

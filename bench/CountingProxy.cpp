@@ -1,14 +1,8 @@
 #include "bench/CountingProxy.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace
 {
@@ -30,41 +24,6 @@ bool HeaderValue(const std::string& lowerHead, const char* name, std::string& va
     while (begin < end && (lowerHead[begin] == ' ' || lowerHead[begin] == '\t'))
         ++begin;
     value = lowerHead.substr(begin, end - begin);
-    return true;
-}
-
-void NoDelay(int fd)
-{
-    int yes = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-}
-
-int Connect(int port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(uint16_t(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-    {
-        close(fd);
-        return -1;
-    }
-    NoDelay(fd);
-    return fd;
-}
-
-bool SendAll(int fd, const char* data, size_t size)
-{
-    while (size > 0)
-    {
-        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
     return true;
 }
 }
@@ -108,72 +67,18 @@ size_t RequestSplitter::Feed(const char* data, size_t size)
     return began;
 }
 
-CountingProxy::CountingProxy(int upstreamPort) : m_upstream(upstreamPort)
+CountingProxy::CountingProxy(int upstreamPort)
+    : m_upstream(upstreamPort),
+      m_listener([this](int client, const std::atomic<bool>& stop) { Relay(client, stop); },
+                 Loopback::Listener::Threads::PerConnection)
 {
-    m_listen = socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(m_listen, 16) == 0 &&
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { Serve(); });
 }
 
-CountingProxy::~CountingProxy()
+void CountingProxy::Relay(int client, const std::atomic<bool>& stop)
 {
-    m_stop = true;
-    m_thread.join();
-    for (std::thread& relay : m_relays)
-        relay.join();
-    close(m_listen);
-}
-
-void CountingProxy::Serve()
-{
-    while (!m_stop)
-    {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        const int client = accept(m_listen, nullptr, nullptr);
-        if (client < 0)
-            continue;
-        NoDelay(client);
-        ++m_connections;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_relays.emplace_back([this, client] { Relay(client); });
-    }
-}
-
-void CountingProxy::Relay(int client)
-{
-    const int server = Connect(m_upstream);
+    ++m_connections;
     RequestSplitter requests;
-    char buffer[65536];
-    bool open = server >= 0;
-    while (open && !m_stop)
-    {
-        pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-        if (poll(p, 2, 100) <= 0)
-            continue;
-        if (p[0].revents)
-        {
-            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-            if (n > 0)
-                m_requests += requests.Feed(buffer, size_t(n));
-            open = n > 0 && SendAll(server, buffer, size_t(n));
-        }
-        if (open && p[1].revents)
-        {
-            const ssize_t n = recv(server, buffer, sizeof buffer, 0);
-            open = n > 0 && SendAll(client, buffer, size_t(n));
-        }
-    }
-    close(client);
-    if (server >= 0)
-        close(server);
+    Loopback::RelayHooks hooks;
+    hooks.fromClient = [&](const char* data, size_t size) { m_requests += requests.Feed(data, size); };
+    Loopback::Relay(client, m_upstream, stop, hooks);
 }

@@ -4,12 +4,11 @@
 // A loopback relay in front of a server that counts the HTTP requests and
 // the connections passing through it, whoever sends them.
 
+#include "tests/support/Loopback.h"
+
 #include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 /// Finds request boundaries in what a client sends: a head up to its blank
 /// line, then as many body bytes as its Content-Length says. Chunked bodies
@@ -31,11 +30,8 @@ class CountingProxy
 {
 public:
     explicit CountingProxy(int upstreamPort);
-    ~CountingProxy();
-    CountingProxy(const CountingProxy&) = delete;
-    CountingProxy& operator=(const CountingProxy&) = delete;
 
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
     size_t Requests() const { return m_requests; }
     size_t Connections() const { return m_connections; }
     void Reset()
@@ -45,18 +41,12 @@ public:
     }
 
 private:
-    void Serve();
-    void Relay(int client);
+    void Relay(int client, const std::atomic<bool>& stop);
 
     int m_upstream;
-    int m_listen = -1;
-    int m_port = 0;
     std::atomic<size_t> m_requests{0};
     std::atomic<size_t> m_connections{0};
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<std::thread> m_relays;
-    std::thread m_thread;
+    Loopback::Listener m_listener;
 };
 
 #endif

@@ -17,7 +17,7 @@
 
 namespace
 {
-constexpr int kBlocks = 8;         // sync off and on in turn
+constexpr int kBlocks = 12;        // sync off and on in turn
 constexpr size_t kTicksPerBlock = 15; // not twice the rows: each block leaves changes to sync
 constexpr int kPaceMs = 40;        // between two taps
 constexpr int kBlockSeconds = 120; // at most, for the ticks of one block

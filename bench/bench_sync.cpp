@@ -16,9 +16,9 @@
 #include "tests/sync/RadicaleServer.h"
 
 #include <chrono>
-#include <sys/resource.h>
 #include <cstdio>
 #include <map>
+#include <sys/resource.h>
 
 namespace
 {

@@ -30,7 +30,19 @@ struct Plan
     std::string checklist; ///< its own UID, or its checklist's for an item
     bool revive = false;   ///< deleted on one side only: back from the other
     bool pendingSaved = false; ///< its create's status is saved already
+    /// The server's copy is what this side wrote itself in a create or an
+    /// update cut off before its answer was noted: no change made there.
+    bool remoteOwn = false;
+    /// Known to have been on the server (a create under way is once its
+    /// copy is seen there, or its deletion).
+    bool Landed() const { return status && (!status->etag.empty() || remote || remoteGone); }
 };
+
+bool OwnWrite(const StatusEntry& status, const std::string& remote)
+{
+    return (status.etag.empty() && SameTodo(remote, status.text)) ||
+           (!status.sent.empty() && SameTodo(remote, status.sent));
+}
 
 /// Final statuses of creates saved in one write this many at a time.
 constexpr size_t kCreatedBatch = 250;
@@ -44,7 +56,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (const auto& entry : plans)
     {
         const Plan& p = entry.second;
-        if (p.remote)
+        if (p.remote && !p.remoteOwn)
             changedRemote.insert(p.checklist);
         if (p.localChanged)
             changedLocal.insert(p.checklist);
@@ -52,7 +64,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (const auto& entry : plans)
     {
         const Plan& p = entry.second;
-        if (p.isItem || !p.status || p.status->etag.empty())
+        if (p.isItem || !p.Landed())
             continue;
         if (!p.localHas && !p.remoteGone && changedRemote.count(p.uid))
             reviveLocal.insert(p.uid);
@@ -62,7 +74,7 @@ void MarkRevivals(std::map<std::string, Plan>& plans)
     for (auto& entry : plans)
     {
         Plan& p = entry.second;
-        if (!p.status || p.status->etag.empty())
+        if (!p.Landed())
             continue;
         if (!p.localHas && !p.remoteGone && reviveLocal.count(p.checklist))
             p.revive = true;
@@ -163,7 +175,7 @@ public:
     /// next batch of them; until then the pending one stands for it.
     bool UploadNew(const Plan& p, const std::string& href, const std::string& text)
     {
-        StatusEntry pending{p.uid, href, "", "", text};
+        StatusEntry pending{p.uid, href, "", p.localVersion, text};
         if (!p.pendingSaved && !Local(m_local.SaveStatus(pending)))
             return false;
         std::string etag;
@@ -312,8 +324,12 @@ Engine::PassResult Engine::Pass(Report& report)
     }
     for (const auto& entry : versions)
     {
+        // A create under way is a change here, unless it landed and was
+        // deleted there since, as it was sent.
         auto st = status.find(entry.first);
-        if (st == status.end() || st->second.localVersion != entry.second)
+        auto plan = plans.find(entry.first);
+        const bool goneThere = plan != plans.end() && plan->second.remoteGone;
+        if (st == status.end() || st->second.localVersion != entry.second || (st->second.etag.empty() && !goneThere))
             plans[entry.first].localChanged = true;
     }
     for (const auto& entry : status)
@@ -328,6 +344,7 @@ Engine::PassResult Engine::Pass(Report& report)
         p.uid = entry.first;
         auto st = status.find(p.uid);
         p.status = st == status.end() ? nullptr : &st->second;
+        p.remoteOwn = p.remote && p.status && OwnWrite(*p.status, p.remote->text);
         auto v = versions.find(p.uid);
         p.localHas = v != versions.end();
         if (p.localHas)
@@ -356,7 +373,7 @@ Engine::PassResult Engine::Pass(Report& report)
     for (Plan* plan : order)
         if (!plan->status && plan->localHas && !plan->remote)
         {
-            pending.push_back({plan->uid, m_remote.HrefFor(plan->uid), "", "", localText[plan->uid]});
+            pending.push_back({plan->uid, m_remote.HrefFor(plan->uid), "", plan->localVersion, localText[plan->uid]});
             plan->pendingSaved = true;
         }
     if (!pending.empty() && !m_local.SaveStatuses(pending))
@@ -383,13 +400,17 @@ Engine::PassResult Engine::Pass(Report& report)
             else if (st)
                 ok = steps.Local(m_local.DropStatus(p.uid));
         }
-        else if (localGone && pendingCreate && p.remote)
+        else if (localGone && p.remote && p.remoteOwn && !p.revive)
         {
+            // Only this side's own write is there: the delete here wins.
             Outcome o = m_remote.Remove(p.remote->href, p.remote->etag);
             if (o == Outcome::Conflict)
                 steps.again = true;
             else if (o == Outcome::Ok || o == Outcome::Gone)
+            {
+                report.deletedRemote += pendingCreate ? 0 : 1;
                 ok = steps.Local(m_local.DropStatus(p.uid));
+            }
             else
                 ok = steps.RemoteFailed();
         }

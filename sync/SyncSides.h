@@ -52,7 +52,7 @@ struct StatusEntry
     std::string uid;
     std::string href;
     std::string etag;         ///< empty while a create is under way
-    std::string localVersion; ///< empty when the local side has none yet
+    std::string localVersion; ///< for a create under way, the one it was made from
     std::string text;         ///< the VTODO both had
     /// What an update cut off before its answer was recorded wrote (or
     /// tried to): the server's copy may descend from it.

@@ -4,10 +4,11 @@
 // A loopback server that answers every request with what the test hands it:
 // a broken, huge or hostile answer, or none at all (it hangs).
 
+#include "tests/support/Loopback.h"
+
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
 class CannedServer
 {
@@ -23,8 +24,7 @@ public:
     using Handler = std::function<Answer(const std::string& method, const std::string& path)>;
 
     explicit CannedServer(Handler handler);
-    ~CannedServer();
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
     std::string Url(const std::string& path) const;
     int Requests() const { return m_requests; }
 
@@ -33,13 +33,10 @@ public:
                             const std::string& type = "application/xml; charset=utf-8");
 
 private:
-    void Serve();
+    void Serve(int fd, const std::atomic<bool>& stop);
     Handler m_handler;
-    int m_listen = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_requests{0};
-    std::thread m_thread;
+    Loopback::Listener m_listener;
 };
 
 #endif

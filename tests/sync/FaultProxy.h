@@ -4,10 +4,9 @@
 // A loopback proxy in front of a server that can delay, cut off or garble
 // what the server answers.
 
+#include "tests/support/Loopback.h"
+
 #include <atomic>
-#include <string>
-#include <thread>
-#include <vector>
 
 class FaultProxy
 {
@@ -21,8 +20,7 @@ public:
     };
 
     explicit FaultProxy(int upstreamPort);
-    ~FaultProxy();
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
     void Set(Mode mode, long at = 0)
     {
         m_at = at;
@@ -31,17 +29,13 @@ public:
     }
 
 private:
-    void Serve();
-    void Relay(int client);
+    size_t FromServer(char* data, size_t size);
+
     int m_upstream;
-    int m_listen = -1;
-    int m_port = 0;
     std::atomic<Mode> m_mode{Mode::Pass};
     std::atomic<long> m_at{0};
     std::atomic<long> m_seen{0};
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    std::vector<std::thread> m_relays;
+    Loopback::Listener m_listener;
 };
 
 #endif

@@ -1,49 +1,20 @@
 #include "tests/sync/RadicaleServer.h"
 
+#include "tests/support/Loopback.h"
+
 #include <fcntl.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <netinet/in.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 extern char** environ;
-
-int FreeLoopbackPort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
-bool PortAnswers(int port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(uint16_t(port));
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
-}
 
 RadicaleServer::RadicaleServer(const std::string& root)
 {
@@ -73,7 +44,7 @@ bool RadicaleServer::Start()
     if (m_pid > 0)
         return true;
     if (m_port == 0)
-        m_port = FreeLoopbackPort();
+        m_port = Loopback::FreePort();
     std::ofstream(m_folder + "/config") << "[server]\nhosts = 127.0.0.1:" << m_port << "\n"
                                         << "max_content_length = 100000000\n"
                                         << "[auth]\ntype = htpasswd\nhtpasswd_filename = " << m_folder << "/users\n"
@@ -113,7 +84,7 @@ bool RadicaleServer::Start()
     }
     for (int i = 0; i < 300; ++i)
     {
-        if (PortAnswers(m_port))
+        if (Loopback::PortAnswers(m_port))
             return true;
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid)

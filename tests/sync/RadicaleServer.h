@@ -52,9 +52,4 @@ private:
     pid_t m_pid = -1;
 };
 
-/// A loopback port nothing listens on right now.
-int FreeLoopbackPort();
-/// Whether something accepts connections on the loopback port.
-bool PortAnswers(int port);
-
 #endif

@@ -4,8 +4,10 @@
 #include "tests/sync/FaultProxy.h"
 #include "tests/sync/StoreFixture.h"
 
+#include "sync/SyncCalDav.h"
 #include "sync/SyncMerge.h"
 #include "sync/SyncRun.h"
+#include "sync/SyncStore.h"
 #include "tests/support/TempXdg.h"
 
 #include <algorithm>
@@ -374,6 +376,113 @@ TEST_F(SyncFaultTest, KilledCliSyncsAreCompletedByTheNextWithoutDuplicates)
     EXPECT_EQ(duplicates, 0);
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(killed, kills) << finished << " syncs finished before their cut, in " << rounds << " rounds";
+}
+
+namespace
+{
+struct Killed
+{
+};
+
+/// The store's side of a sync that dies at a chosen status write, as a
+/// process killed there would.
+class DyingStore : public Sync::StoreSide
+{
+public:
+    using StoreSide::StoreSide;
+    bool beforeCreatesNoted = false; ///< dies instead of saving the creates' final statuses
+    bool afterFirstNoted = false;    ///< dies right after the first final status it saves
+    bool SaveStatus(const Sync::StatusEntry& entry) override
+    {
+        const bool ok = StoreSide::SaveStatus(entry);
+        if (afterFirstNoted && !entry.etag.empty())
+            throw Killed();
+        return ok;
+    }
+    bool SaveStatuses(const std::vector<Sync::StatusEntry>& entries) override
+    {
+        if (beforeCreatesNoted && !entries.empty() && !entries[0].etag.empty())
+            throw Killed();
+        return StoreSide::SaveStatuses(entries);
+    }
+};
+}
+
+TEST_F(SyncFaultTest, ACreateCutOffBeforeItsStatusWasNotedIsNeitherBroughtBackNorDoubled)
+{
+    const CalDav::Account account = Account();
+    auto dyingSync = [&account](bool beforeCreatesNoted) {
+        DyingStore local(account.url);
+        local.beforeCreatesNoted = beforeCreatesNoted;
+        local.afterFirstNoted = !beforeCreatesNoted;
+        Sync::CalDavSide remote(account);
+        EXPECT_THROW(Sync::Engine(local, remote).Run(), Killed);
+    };
+    auto tasks = [this](const std::string& summary) {
+        int n = 0;
+        for (const auto& r : ServerCopies())
+        {
+            const std::string& text = r.second.data;
+            const std::string line = "SUMMARY:" + summary;
+            for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+                n += at + line.size() < text.size() && (text[at + line.size()] == '\r' || text[at + line.size()] == '\n');
+        }
+        return n;
+    };
+    FillMany(2);
+    ASSERT_TRUE(SyncNow().ok);
+
+    // Created on the server, the sync killed before it noted so; the next
+    // killed once it noted the checklist's (checklists go first), its
+    // items' still under way. Then deleted here.
+    AddChecklist(u"Deleted here", 10);
+    dyingSync(true);
+    ASSERT_EQ(tasks("Deleted here"), 1);
+    dyingSync(false);
+    ASSERT_TRUE(ListStore::DeleteChecklist(ListId(u"Deleted here")));
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(tasks("Deleted here"), 0);
+    EXPECT_EQ(tasks("new item"), 0);
+    ExpectAllAgree(account.url);
+    EXPECT_EQ(ListId(u"Deleted here"), 0);
+
+    // Created there unnoted, then an item renamed and ticked here and
+    // another deleted here: one task each, the change on both sides.
+    AddChecklist(u"Edited here", 11);
+    dyingSync(true);
+    ListRecord edited;
+    ASSERT_TRUE(edited.LoadList(ListId(u"Edited here")) && edited.LoadItems(FilterAll));
+    ASSERT_EQ(edited.items.size(), 3u);
+    edited.items[1].name = u"renamed here";
+    edited.items[1].checked = 1;
+    ASSERT_TRUE(edited.items[1].SaveItem());
+    ASSERT_TRUE(ItemRecord::DeleteItemById(edited.items[2].id));
+    ASSERT_TRUE(ListStore::AdjustListCounts(edited.id, -1, -2));
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(tasks("Edited here"), 1);
+    EXPECT_EQ(tasks("renamed here"), 1);
+    EXPECT_EQ(tasks("new item"), 1);
+    ExpectAllAgree(account.url);
+    Use(1);
+    EXPECT_EQ(FindItem(u"Edited here", u"renamed here").checked, 1);
+    ASSERT_TRUE(edited.LoadList(ListId(u"Edited here")) && edited.LoadItems(FilterAll));
+    EXPECT_EQ(edited.items.size(), 2u);
+
+    // Created there unnoted, then deleted by the other store, which saw it
+    // all: the delete holds here too.
+    Use(0);
+    AddChecklist(u"Deleted there", 12);
+    dyingSync(true);
+    Use(1);
+    ASSERT_TRUE(SyncNow().ok);
+    ASSERT_NE(ListId(u"Deleted there"), 0);
+    ASSERT_TRUE(ListStore::DeleteChecklist(ListId(u"Deleted there")));
+    ASSERT_TRUE(SyncNow().ok);
+    Use(0);
+    ASSERT_TRUE(SyncNow().ok);
+    EXPECT_EQ(ListId(u"Deleted there"), 0);
+    EXPECT_EQ(tasks("Deleted there"), 0);
+    ExpectAllAgree(account.url);
 }
 
 TEST_F(SyncFaultTest, AServerStoppedMidSyncFailsItAndTheNextCompletes)

@@ -48,6 +48,17 @@ std::string NameToBlob(const std::u16string& name)
 }
 }
 
+std::string IndexName(const std::string& table, size_t sort)
+{
+    return table + "_k" + std::to_string(sort);
+}
+
+std::string IndexSql(const std::string& table, size_t sort)
+{
+    const std::string k = "k" + std::to_string(sort);
+    return "CREATE INDEX " + IndexName(table, sort) + " ON " + table + "(" + k + ", oid)";
+}
+
 bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts)
 {
     sorts.clear();
@@ -240,10 +251,7 @@ bool Connection::Create(const std::u16string& name, uint32_t type, const std::ve
             sql += ", k" + std::to_string(i);
         sql += ", props BLOB NOT NULL);";
         for (size_t i = 0; i < sortOrders.size(); ++i)
-        {
-            const std::string k = "k" + std::to_string(i);
-            sql += "CREATE INDEX " + table + "_" + k + " ON " + table + "(" + k + ", oid);";
-        }
+            sql += IndexSql(table, i) + ";";
         if (!Exec(sql.c_str()))
             return false;
         ++generation;

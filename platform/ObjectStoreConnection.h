@@ -109,6 +109,15 @@ std::shared_ptr<Connection> OpenStore(const std::string& dir, const std::string&
 /// written now (an immutable file cannot, even by root).
 bool StoreWritable(const std::string& dir, const std::string& path);
 
+/// The index of a table's sort order, and the statement that makes it (the
+/// same whenever it is made).
+std::string IndexName(const std::string& table, size_t sort);
+std::string IndexSql(const std::string& table, size_t sort);
+
+/// Records one AddAll adds at the least for it to drop a table's indexes and
+/// make them again afterwards, when the table holds fewer records than that.
+constexpr size_t RebuildIndexesFrom = 4096;
+
 /// Reads the catalog's text form of a database's sort orders.
 bool ParseSorts(const std::string& text, std::vector<SortOrder>& sorts);
 

@@ -185,6 +185,7 @@ bool Cursor::LoadProps(PropertyList& props)
 std::vector<Key> Cursor::KeysOf(const PropertyList& props) const
 {
     std::vector<Key> keys;
+    keys.reserve(info->sortOrders.size());
     for (const SortOrder& s : info->sortOrders)
         keys.push_back(KeyOf(props, s.propId));
     return keys;

@@ -7,16 +7,17 @@ namespace ObjectStore::detail
 {
 namespace
 {
-void Put16(std::string& out, uint16_t v)
+// Little-endian, at `p`; each returns the place after.
+char* Put16(char* p, uint16_t v)
 {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char(v >> 8));
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+    return p + 2;
 }
 
-void Put32(std::string& out, uint32_t v)
+char* Put32(char* p, uint32_t v)
 {
-    Put16(out, uint16_t(v & 0xFFFF));
-    Put16(out, uint16_t(v >> 16));
+    return Put16(Put16(p, uint16_t(v & 0xFFFF)), uint16_t(v >> 16));
 }
 
 struct Reader
@@ -72,12 +73,12 @@ Key KeyOfValue(const Property& value)
     Key key;
     if (value.Type() == TypeString)
     {
-        key.bytes.reserve(1 + value.text.size() * 2);
-        key.bytes.push_back('\0');
+        key.bytes.assign(1 + value.text.size() * 2, '\0');
+        char* p = &key.bytes[1];
         for (char16_t c : value.text)
         {
-            key.bytes.push_back(char(c >> 8));
-            key.bytes.push_back(char(c & 0xFF));
+            *p++ = char(c >> 8);
+            *p++ = char(c & 0xFF);
         }
     }
     else
@@ -127,27 +128,26 @@ bool ValidProps(const PropertyList& props)
 
 std::string Encode(const PropertyList& props)
 {
-    std::string out;
     size_t size = 2;
     for (const Property& p : props)
-        size += 8 + p.text.size() * 2;
-    out.reserve(size);
-    Put16(out, uint16_t(props.size()));
+        size += 4 + (p.Type() == TypeInt16 ? 2 : p.Type() == TypeInt32 ? 4 : 4 + p.text.size() * 2);
+    std::string out(size, '\0');
+    char* at = Put16(&out[0], uint16_t(props.size()));
     for (const Property& p : props)
     {
-        Put32(out, p.id);
+        at = Put32(at, p.id);
         switch (p.Type())
         {
         case TypeInt16:
-            Put16(out, uint16_t(int16_t(p.number)));
+            at = Put16(at, uint16_t(int16_t(p.number)));
             break;
         case TypeInt32:
-            Put32(out, uint32_t(p.number));
+            at = Put32(at, uint32_t(p.number));
             break;
         default:
-            Put32(out, uint32_t(p.text.size()));
+            at = Put32(at, uint32_t(p.text.size()));
             for (char16_t c : p.text)
-                Put16(out, uint16_t(c));
+                at = Put16(at, uint16_t(c));
             break;
         }
     }

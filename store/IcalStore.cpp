@@ -34,11 +34,18 @@ IcalStore::Extra FromProps(const PropertyList& props)
     return e;
 }
 
-PropertyList ToProps(const IcalStore::Extra& e)
+// Takes the texts of `e` (a list made from braces would copy them).
+PropertyList ToProps(IcalStore::Extra e)
 {
-    return {Property::Int16(RowKind, int16_t(e.kind)), Property::Int32(RowId, e.id),
-            Property::String(RowUid, e.uid),           Property::String(RowKept, e.kept),
-            Property::String(RowModified, e.lastModified), Property::String(RowFingerprint, e.fingerprint)};
+    PropertyList props;
+    props.reserve(6);
+    props.push_back(Property::Int16(RowKind, int16_t(e.kind)));
+    props.push_back(Property::Int32(RowId, e.id));
+    props.push_back(Property::String(RowUid, std::move(e.uid)));
+    props.push_back(Property::String(RowKept, std::move(e.kept)));
+    props.push_back(Property::String(RowModified, std::move(e.lastModified)));
+    props.push_back(Property::String(RowFingerprint, std::move(e.fingerprint)));
+    return props;
 }
 
 // The database is made on the first write; stores from before have none.
@@ -128,7 +135,7 @@ bool Save(const Extra& extra)
     return Result(ok && tx.Commit());
 }
 
-bool AddRows(const std::vector<Extra>& extras)
+bool AddRows(std::vector<Extra> extras)
 {
     if (extras.empty())
         return true;
@@ -138,11 +145,11 @@ bool AddRows(const std::vector<Extra>& extras)
         return Result(false);
     std::vector<PropertyList> records;
     records.reserve(extras.size());
-    for (const Extra& row : extras)
+    for (Extra& row : extras)
     {
         if (row.uid.empty())
             return Result(false);
-        records.push_back(ToProps(row));
+        records.push_back(ToProps(std::move(row)));
     }
     return Result(db.AddAll(records) && tx.Commit());
 }
@@ -215,8 +222,8 @@ bool EnsureUids()
         return Result(false);
     std::vector<PropertyList> records;
     records.reserve(missing.size());
-    for (const Extra& row : missing)
-        records.push_back(ToProps(row));
+    for (Extra& row : missing)
+        records.push_back(ToProps(std::move(row)));
     return Result(db.AddAll(records) && tx.Commit());
 }
 

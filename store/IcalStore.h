@@ -58,8 +58,9 @@ bool FindUid(const std::u16string& uid, Extra& extra);
 /// the UID is empty or belongs to another record.
 bool Save(const Extra& extra);
 /// Adds rows for records that have none, with UIDs no record has (neither
-/// is checked: for bulk imports that made sure of both).
-bool AddRows(const std::vector<Extra>& extras);
+/// is checked: for bulk imports that made sure of both). Takes the rows'
+/// texts.
+bool AddRows(std::vector<Extra> extras);
 /// Deletes the row of one record; true also when there was none.
 bool Remove(Kind kind, int32_t id);
 /// Every row, in no particular order.

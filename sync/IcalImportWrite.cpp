@@ -41,6 +41,51 @@ std::u16string FlatName(const Ical::Calendar& cal, const std::string& fileName)
     return base.empty() ? u"Imported" : FromUtf8(base);
 }
 
+// The fields the file gives a record it updates.
+void TakeFields(ListRecord& to, const ListRecord& from)
+{
+    to.name = from.name;
+    to.note = from.note;
+    to.category = from.category;
+}
+
+void TakeFields(ItemRecord& to, const ItemRecord& from)
+{
+    to.name = from.name;
+    to.details = from.details;
+    to.checked = from.checked;
+    to.priority = from.priority;
+}
+
+bool Load(ListRecord& record, int32_t id)
+{
+    return record.LoadList(id);
+}
+
+bool Load(ItemRecord& record, int32_t id)
+{
+    return record.LoadItem(id);
+}
+
+// Stored record `id` with the file's values over it (its position too when
+// the file's X-APPLE-SORT-ORDER fits).
+template <typename Record>
+bool LoadUpdated(int32_t id, const Record& file, bool orderFits, Record& record)
+{
+    if (!Load(record, id))
+        return false;
+    TakeFields(record, file);
+    if (orderFits)
+        record.position = file.position;
+    return true;
+}
+
+bool SaveRow(Extra& extra, int32_t id, std::u16string fingerprint)
+{
+    extra.id = id;
+    extra.fingerprint = std::move(fingerprint);
+    return IcalStore::Save(extra);
+}
 }
 
 bool Importer::Write(ImportCounts& counts, std::string& error)
@@ -109,25 +154,26 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
     for (size_t i = 0; i < m_entries.size(); ++i)
         if (m_entries[i].checklist && !m_entries[i].stored)
             listGroup.push_back(int(i));
-    std::map<int, int16_t> positions;
+    std::vector<int16_t> positions(m_entries.size()); // of new records, by entry
     AssignPositions(listGroup, nextListPosition, orders, positions);
 
     // A new checklist is stored with the counts of the items that join it.
-    std::map<int, std::pair<int, int>> joining; // file checklist -> items, unchecked
+    std::vector<std::pair<int, int>> joining(m_entries.size()); // file checklist -> items, unchecked
     for (size_t i = 0; i < m_entries.size(); ++i)
     {
         const Entry& e = m_entries[i];
         if (!e.checklist && e.target.todo >= 0 && !m_entries[size_t(e.target.todo)].stored)
         {
-            auto& count = joining[e.target.todo];
+            auto& count = joining[size_t(e.target.todo)];
             ++count.first;
             count.second += mapped[i].item.checked == 0 ? 1 : 0;
         }
     }
 
-    std::map<Target, int32_t> listIds;          // file checklist -> store id
-    std::set<int32_t> recount;                  // stored checklists whose items changed
-    std::set<int32_t> fresh;                    // checklists this import adds
+    std::vector<int32_t> listIds(m_entries.size()); // file checklist -> store id
+    int32_t flatListId = 0;                         // the checklist of a plain task list
+    std::set<int32_t> recount;                      // stored checklists whose items changed
+    std::set<int32_t> fresh;                        // checklists this import adds
     std::map<int32_t, std::pair<int, int>> made; // the checklist of a plain task list -> items, unchecked
     std::map<int32_t, ListRecord> madeLists;
     std::vector<Extra> newRows; // of records the file adds: UIDs known to be free
@@ -142,33 +188,21 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         if (e.stored)
         {
             ListRecord list;
-            if (!list.LoadList(e.stored->id))
+            if (!LoadUpdated(e.stored->id, m.list, m.orderFits, list))
                 return Fail(error);
-            list.name = m.list.name;
-            list.note = m.list.note;
-            list.category = m.list.category;
-            if (m.orderFits)
-                list.position = m.list.position;
             recount.insert(list.id);
             fileUnder(list.category);
-            if (!list.SaveList())
+            if (!list.SaveList() || !SaveRow(m.extra, list.id, IcalMapping::Fingerprint(list)))
                 return Fail(error);
-            m.extra.id = list.id;
-            m.extra.fingerprint = IcalMapping::Fingerprint(list);
-            listIds[{int(i), 0}] = list.id;
+            listIds[i] = list.id;
             m_listUids[list.id] = m.extra.uid;
-            if (!IcalStore::Save(m.extra))
-                return Fail(error);
             ++counts.checklistsUpdated;
             continue;
         }
         ListRecord& list = m.list;
-        list.position = positions[int(i)];
-        if (auto c = joining.find(int(i)); c != joining.end())
-        {
-            list.itemCount = int16_t(c->second.first);
-            list.uncheckedCount = int16_t(c->second.second);
-        }
+        list.position = positions[i];
+        list.itemCount = int16_t(joining[i].first);
+        list.uncheckedCount = int16_t(joining[i].second);
         fileUnder(list.category);
         newLists.push_back(std::move(list));
         newListEntries.push_back(int(i));
@@ -182,7 +216,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         Extra& extra = mapped[size_t(i)].extra;
         extra.id = newLists[k].id;
         extra.fingerprint = IcalMapping::Fingerprint(newLists[k]);
-        listIds[{i, 0}] = extra.id;
+        listIds[size_t(i)] = extra.id;
         m_listUids[extra.id] = extra.uid;
         fresh.insert(extra.id);
         newRows.push_back(std::move(extra));
@@ -204,7 +238,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         extra.id = list.id;
         if (!IcalStore::Save(extra))
             return Fail(error);
-        listIds[{-2, 0}] = list.id;
+        flatListId = list.id;
         m_listUids[list.id] = extra.uid;
         made[list.id] = {0, 0};
         madeLists[list.id] = list;
@@ -223,7 +257,6 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         {
             Extra& extra = mapped[size_t(pendingEntries[k])].extra;
             extra.id = pending[k].id;
-            extra.fingerprint = IcalMapping::Fingerprint(pending[k], ListUid(pending[k].listId));
             newRows.push_back(std::move(extra));
         }
         pending.clear();
@@ -236,8 +269,9 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         const Entry& e = m_entries[i];
         if (e.checklist)
             continue;
-        const Target t = e.target.todo == -1 ? e.target : Target{e.target.todo, 0};
-        const int32_t listId = t.todo == -1 ? t.listId : listIds[t];
+        const int32_t listId = e.target.todo == -1   ? e.target.listId
+                               : e.target.todo == -2 ? flatListId
+                                                     : listIds[size_t(e.target.todo)];
         itemsOf[listId].push_back(int(i));
     }
     for (auto& [listId, group] : itemsOf)
@@ -254,8 +288,7 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
         for (int i : group)
             if (!m_entries[size_t(i)].stored)
                 added.push_back(i);
-        std::map<int, int16_t> itemPositions;
-        AssignPositions(added, next, orders, itemPositions);
+        AssignPositions(added, next, orders, positions);
         if (!isNew)
             recount.insert(listId);
         const std::u16string parentUid = ListUid(listId);
@@ -270,8 +303,9 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
             }
             if (!e.stored)
             {
-                m.item.position = itemPositions[i];
+                m.item.position = positions[size_t(i)];
                 m.item.listId = listId;
+                m.extra.fingerprint = IcalMapping::Fingerprint(m.item, parentUid);
                 pending.push_back(std::move(m.item));
                 pendingEntries.push_back(i);
                 ++counts.itemsAdded;
@@ -280,14 +314,8 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
             if (!flush())
                 return Fail(error);
             ItemRecord item;
-            if (!item.LoadItem(e.stored->id))
+            if (!LoadUpdated(e.stored->id, m.item, m.orderFits, item))
                 return Fail(error);
-            item.name = m.item.name;
-            item.details = m.item.details;
-            item.checked = m.item.checked;
-            item.priority = m.item.priority;
-            if (m.orderFits)
-                item.position = m.item.position;
             if (item.listId != listId)
             {
                 // An item moves by being added again under its id.
@@ -297,17 +325,13 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
                 item.listId = listId;
             }
             ++counts.itemsUpdated;
-            if (!item.SaveItem())
-                return Fail(error);
-            m.extra.id = item.id;
-            m.extra.fingerprint = IcalMapping::Fingerprint(item, parentUid);
-            if (!IcalStore::Save(m.extra))
+            if (!item.SaveItem() || !SaveRow(m.extra, item.id, IcalMapping::Fingerprint(item, parentUid)))
                 return Fail(error);
         }
     }
     if (!flush())
         return Fail(error);
-    if (!IcalStore::AddRows(newRows))
+    if (!IcalStore::AddRows(std::move(newRows)))
         return Fail(error);
 
     // Counts always match the items stored.

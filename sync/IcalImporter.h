@@ -13,6 +13,7 @@
 #include "store/ListStore.h"
 #include "sync/IcalExchange.h"
 #include "sync/IcalMapping.h"
+#include "sync/IcalParallel.h"
 #include "sync/IcalReader.h"
 #include "sync/IcalText.h"
 
@@ -21,6 +22,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -91,12 +93,21 @@ private:
             std::u16string uid = row.uid;
             m_stored.emplace(std::move(uid), std::move(row));
         }
-        m_entries.resize(m_cal.todos.size());
-        std::unordered_map<std::u16string, int> seen;
-        for (size_t i = 0; i < m_cal.todos.size(); ++i)
+        const size_t count = m_cal.todos.size();
+        m_entries.resize(count);
+        // Reading a VTODO's UID and link touches nothing but its component.
+        IcalParallel::ForSlices(count, IcalParallel::Parts(count), [&](size_t, size_t first, size_t last) {
+            for (size_t i = first; i < last; ++i)
+            {
+                m_entries[i].uid = IcalMapping::Uid(m_cal.todos[i]);
+                m_entries[i].parent = IcalMapping::ParentUid(m_cal.todos[i]);
+            }
+        });
+        std::unordered_map<std::u16string_view, int> seen; // into m_entries
+        seen.reserve(count);
+        for (size_t i = 0; i < count; ++i)
         {
             Entry& e = m_entries[i];
-            e.uid = IcalMapping::Uid(m_cal.todos[i]);
             if (e.uid.empty())
             {
                 error = At(m_cal.todos[i].line, "VTODO without a UID");
@@ -125,7 +136,6 @@ private:
         for (size_t i = 0; i < m_entries.size(); ++i)
         {
             Entry& e = m_entries[i];
-            e.parent = IcalMapping::ParentUid(m_cal.todos[i]);
             if (e.parent.empty())
                 continue;
             if (e.parent == e.uid)
@@ -284,10 +294,11 @@ private:
     // Positions of the records of one group (checklists, or the items of one
     // checklist): their X-APPLE-SORT-ORDER when that fits, else after the
     // others, in the order of their sort orders and then of the file.
-    // `orders` holds the X-APPLE-SORT-ORDER of every VTODO.
+    // `orders` holds the X-APPLE-SORT-ORDER of every VTODO; `positions`,
+    // indexed the same, gets the group's.
     static void AssignPositions(const std::vector<int>& group, int next,
                                 const std::vector<std::optional<long long>>& orders,
-                                std::map<int, int16_t>& positions)
+                                std::vector<int16_t>& positions)
     {
         std::vector<std::pair<long long, int>> rest;
         for (int i : group)
@@ -295,7 +306,7 @@ private:
             const std::optional<long long>& order = orders[size_t(i)];
             if (order && *order >= INT16_MIN && *order <= INT16_MAX)
             {
-                positions[i] = int16_t(*order);
+                positions[size_t(i)] = int16_t(*order);
                 next = std::max(next, int(*order) + 1);
             }
             else
@@ -304,7 +315,7 @@ private:
         std::stable_sort(rest.begin(), rest.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& r : rest)
-            positions[r.second] = int16_t(std::min(next++, int(INT16_MAX)));
+            positions[size_t(r.second)] = int16_t(std::min(next++, int(INT16_MAX)));
     }
 
     bool Fail(std::string& error) const

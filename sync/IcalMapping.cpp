@@ -97,11 +97,12 @@ std::u16string KeptLines(const Ical::Todo& todo, IcalStore::Kind kind, const std
                                       "LAST-MODIFIED"};
     const int parent = kind == IcalStore::Kind::Item ? ParentOrdinal(todo.component) : -1;
     std::string kept;
+    std::string name;
     int depth = 0;
     int related = 0;
     for (const std::string& line : todo.lines)
     {
-        const std::string name = Ical::LineName(line);
+        Ical::LineName(line.data(), line.size(), name);
         bool keep = true;
         if (depth == 0 && name != "BEGIN" && name != "END")
         {
@@ -286,23 +287,8 @@ public:
     // As IcalText::ToUtf8 would write it.
     Hash& operator<<(const std::u16string& text)
     {
-        for (size_t i = 0; i < text.size(); ++i)
-        {
-            char32_t cp = text[i];
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-            else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0)
-                cp = 0xFFFD;
-            if (cp < 0x80)
-                *this << char(cp);
-            else if (cp < 0x800)
-                *this << char(0xC0 | (cp >> 6)) << char(0x80 | (cp & 0x3F));
-            else if (cp < 0x10000)
-                *this << char(0xE0 | (cp >> 12)) << char(0x80 | ((cp >> 6) & 0x3F)) << char(0x80 | (cp & 0x3F));
-            else
-                *this << char(0xF0 | (cp >> 18)) << char(0x80 | ((cp >> 12) & 0x3F))
-                      << char(0x80 | ((cp >> 6) & 0x3F)) << char(0x80 | (cp & 0x3F));
-        }
+        for (size_t i = 0; i < text.size();)
+            IcalText::PutUtf8(IcalText::NextCodePoint(text, i), [this](char ch) { *this << ch; });
         return *this;
     }
     Hash& operator<<(int n) { return *this << std::to_string(n); }

@@ -351,7 +351,7 @@ void ParseTodos(const std::string& text, const std::vector<Range>& spans, size_t
         else
         {
             ownLine = depth == 1;
-            name = LineName(std::string(line, std::min<size_t>(lines.length, 64)));
+            LineName(line, lines.length, name);
             if (!ownLine || !IsWrittenName(name))
                 kept.emplace_back(line, lines.length);
         }
@@ -386,12 +386,21 @@ void ReadHeader(const icalcomponent* root, Calendar& calendar)
 }
 }
 
-std::string LineName(const std::string& line)
+void LineName(const char* line, size_t length, std::string& name)
 {
     size_t n = 0;
-    while (n < line.size() && (std::isalnum(static_cast<unsigned char>(line[n])) || line[n] == '-'))
+    while (n < length && (std::isalnum(static_cast<unsigned char>(line[n])) || line[n] == '-'))
         ++n;
-    return Upper(line.substr(0, n));
+    name.assign(line, n);
+    for (char& c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+}
+
+std::string LineName(const std::string& line)
+{
+    std::string name;
+    LineName(line.data(), line.size(), name);
+    return name;
 }
 
 bool IsMappedName(const std::string& name)

@@ -54,6 +54,8 @@ bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& erro
 
 /// The property name of a content line, in capitals ("X-FOO" of "x-foo;A=1:v").
 std::string LineName(const std::string& line);
+/// The same into `name`, whose buffer is reused.
+void LineName(const char* line, size_t length, std::string& name);
 /// True for the properties that the mapping reads.
 bool IsMappedName(const std::string& name);
 }

@@ -2,30 +2,6 @@
 
 namespace
 {
-void Append(std::string& out, char32_t cp)
-{
-    if (cp < 0x80)
-        out.push_back(char(cp));
-    else if (cp < 0x800)
-    {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-    else if (cp < 0x10000)
-    {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-    else
-    {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
-
 // Length of the well-formed sequence at `i` and its code point; 0 when bad.
 size_t Decode(const std::string& s, size_t i, char32_t& cp)
 {
@@ -66,15 +42,8 @@ std::string ToUtf8(const std::u16string& text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0)
-            cp = 0xFFFD;
-        Append(out, cp);
-    }
+    for (size_t i = 0; i < text.size();)
+        PutUtf8(NextCodePoint(text, i), [&out](char ch) { out.push_back(ch); });
     return out;
 }
 

@@ -2,6 +2,8 @@
 // writes, transactions.
 
 #include "platform/ObjectStore.h"
+#include "platform/ObjectStoreConnection.h"
+#include "platform/UndoHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -314,6 +316,112 @@ TEST_F(ObjectStoreTest, AddAllStoresFullBatchesAndTheRestAsAddWould)
     ASSERT_TRUE(db.Count(count));
     EXPECT_EQ(2u * 64 + 7, count);
     EXPECT_TRUE(db.AddAll({}));
+}
+
+// The schema's indexes as the file holds them, by name.
+std::string IndexesOfFile()
+{
+    sqlite3* file = nullptr;
+    std::string out;
+    if (sqlite3_open_v2(StorePath().c_str(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(file, "SELECT name, tbl_name, sql FROM sqlite_master WHERE type = 'index' ORDER BY name",
+                           -1, &stmt, nullptr);
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+            for (int col = 0; col < 3; ++col)
+            {
+                const unsigned char* text = sqlite3_column_text(stmt, col);
+                out += (text ? reinterpret_cast<const char*>(text) : "") + std::string("|");
+            }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(file);
+    return out;
+}
+
+TEST_F(ObjectStoreTest, AddAllOfManyMakesTheSameIndexesAgain)
+{
+    const std::string indexes = IndexesOfFile();
+    ASSERT_NE(std::string::npos, indexes.find("CREATE INDEX")) << indexes;
+    for (int i = 0; i < 10; ++i)
+        AddTagged(-1 - i, {Property::Int16(2, int16_t(i % 3)), Property::Int32(3, -1 - i)});
+    const int count = int(detail::RebuildIndexesFrom) + 3;
+    std::vector<PropertyList> records;
+    auto fill = [&](int base) {
+        records.clear();
+        for (int i = 0; i < count; ++i)
+            records.push_back({Property::Int32(0, base + i), Property::Int16(2, int16_t(i % 3)),
+                               Property::Int32(3, (base + i) * 7919 % 100003), Property::String(1, u"n")});
+    };
+
+    // Refused later in the change: the indexes are as they were.
+    {
+        Transaction tx;
+        fill(0);
+        ASSERT_TRUE(db.AddAll(records));
+        tx.MarkFailed();
+        EXPECT_FALSE(tx.Commit());
+    }
+    EXPECT_EQ(indexes, IndexesOfFile());
+    Tags rankTwo;
+    for (bool more = db.SeekValue(Property::Int16(2, 2)); more; more = db.SeekNextEqual())
+        rankTwo.push_back(Tag(db));
+    EXPECT_EQ((Tags{-3, -6, -9}), rankTwo);
+
+    fill(0);
+    ASSERT_TRUE(db.AddAll(records));
+    EXPECT_EQ(indexes, IndexesOfFile());
+    // Every sort order finds every record, equal keys in insertion order.
+    rankTwo.clear();
+    for (bool more = db.SeekValue(Property::Int16(2, 2)); more; more = db.SeekNextEqual())
+        rankTwo.push_back(Tag(db));
+    ASSERT_EQ(size_t(3 + count / 3), rankTwo.size());
+    EXPECT_EQ((Tags{-3, -6, -9, 2, 5}), Tags(rankTwo.begin(), rankTwo.begin() + 5));
+    EXPECT_TRUE(std::is_sorted(rankTwo.begin() + 3, rankTwo.end()));
+    Database byId, byName;
+    ASSERT_TRUE(byId.Open(u"T", IdSort));
+    ASSERT_TRUE(byName.Open(u"T", NameSort));
+    for (int i : {0, 1, count / 2, count - 1})
+    {
+        ASSERT_TRUE(byId.SeekValue(Property::Int32(3, i * 7919 % 100003))) << i;
+        EXPECT_EQ(i, Tag(byId));
+    }
+    int named = 0;
+    for (bool more = byName.SeekValue(Property::String(1, u"n")); more; more = byName.SeekNextEqual())
+        ++named;
+    EXPECT_EQ(count, named);
+    Database plain;
+    ASSERT_TRUE(plain.Open(u"T"));
+    EXPECT_EQ(size_t(10 + count), Walk(plain).size());
+
+    // The index is used again at once, for a record added after.
+    AddTagged(99999, {Property::Int16(2, 2), Property::Int32(3, -99999)});
+    ASSERT_TRUE(byId.SeekValue(Property::Int32(3, -99999)));
+    EXPECT_EQ(99999, Tag(byId));
+}
+
+TEST_F(ObjectStoreTest, AddAllOfManyIsUndoneAsOneStep)
+{
+    Undo::Clear();
+    AddTagged(-1, {Property::Int32(3, -1)});
+    std::vector<PropertyList> records;
+    for (int i = 0; i < int(detail::RebuildIndexesFrom); ++i)
+        records.push_back({Property::Int32(0, i), Property::Int32(3, i)});
+    {
+        UndoStep step(u"Import");
+        ASSERT_TRUE(db.AddAll(records));
+    }
+    ASSERT_EQ(UndoOutcome::Done, Undo::UndoLast());
+    Database plain, byId;
+    ASSERT_TRUE(plain.Open(u"T"));
+    EXPECT_EQ((Tags{-1}), Walk(plain));
+    ASSERT_EQ(UndoOutcome::Done, Undo::RedoLast());
+    ASSERT_TRUE(byId.Open(u"T", IdSort));
+    ASSERT_TRUE(byId.SeekValue(Property::Int32(3, 4000)));
+    EXPECT_EQ(4000, Tag(byId));
+    EXPECT_EQ(size_t(1) + records.size(), Walk(plain).size());
+    Undo::Clear();
 }
 
 TEST_F(ObjectStoreTest, WriteReplacesOnlyTheGivenProperties)

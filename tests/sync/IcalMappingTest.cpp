@@ -311,6 +311,20 @@ TEST(IcalMappingTest, FoldKeepsCharactersWhole)
     }
 }
 
+// Exported text and stored fingerprints both take this form.
+TEST(IcalMappingTest, Utf8FormOfEveryKindOfCodeUnit)
+{
+    const std::u16string text = u"a\u00E9\u20AC\U0001F600" + std::u16string(u"\xD83D") + u"b" +
+                                std::u16string(1, u'\0') + u"\xDE00" + u"\xD83D\xD83D\xDE00" + u"\xD83D";
+    EXPECT_EQ("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+              "\xEF\xBF\xBD"
+              "b"
+              "\xEF\xBF\xBD\xEF\xBF\xBD"
+              "\xEF\xBF\xBD\xF0\x9F\x98\x80"
+              "\xEF\xBF\xBD",
+              IcalText::ToUtf8(text));
+}
+
 // Rows stored before hold FNV-1a of the UTF-8 form of the fields; a record
 // unchanged since must still match its row, or its LAST-MODIFIED is lost.
 TEST(IcalMappingTest, FingerprintsMatchTheFormStoredRowsHold)

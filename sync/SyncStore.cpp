@@ -124,9 +124,24 @@ bool StoreSide::Fail(const std::string& what)
     return false;
 }
 
+bool StoreSide::CountFromItems(int32_t listId)
+{
+    if (m_counted.count(listId) || m_counting.count(listId))
+        return true;
+    m_counting.insert(listId);
+    return Recount(listId);
+}
+
+void StoreSide::Counted()
+{
+    m_counted.insert(m_counting.begin(), m_counting.end());
+    m_counting.clear();
+}
+
 bool StoreSide::List(std::map<std::string, std::string>& versions)
 {
     versions.clear();
+    m_counted.clear();
     std::vector<Extra> rows;
     ListArray lists;
     if (!IcalStore::EnsureUids() || !IcalStore::LoadAll(rows) || !lists.LoadLists(u"All"))
@@ -177,6 +192,7 @@ Outcome StoreSide::Put(const std::string& uid, const std::string& text, const st
                        StatusEntry& status)
 {
     m_error.clear();
+    m_counting.clear();
     Ical::Calendar calendar;
     std::string error;
     if (!Ical::ReadCalendar(text, calendar, error) || calendar.todos.size() != 1 ||
@@ -218,28 +234,33 @@ Outcome StoreSide::Put(const std::string& uid, const std::string& text, const st
             return Outcome::Unsupported; // its checklist is not here, or it is an item's item
         ItemRecord item = found ? current.item : ItemRecord{};
         const int32_t oldList = found ? item.listId : 0;
+        const bool moved = oldList != parent.id;
+        const int wasUnchecked = found && item.checked == 0 ? 1 : 0;
         ListRecord target;
-        if (!target.LoadList(parent.id) || !target.LoadItems(FilterAll))
-            return Fail("could not read the store"), Outcome::Failed;
+        if (!CountFromItems(parent.id) || (oldList && moved && !CountFromItems(oldList)) ||
+            !target.LoadList(parent.id))
+            return Fail("could not count the items"), Outcome::Failed;
         // Counts and positions are 16-bit: the sync stops rather than
         // leave the item out or wrap a count.
-        if (oldList != parent.id && target.items.size() >= size_t(INT16_MAX))
+        if (moved && target.itemCount >= INT16_MAX)
         {
             m_error = "the checklist \"" + U8(target.name) + "\" would hold more than 32,767 items";
             return Outcome::Failed;
         }
         if (!found)
-            item.position = int16_t(target.items.size());
+            item.position = target.itemCount;
         IcalMapping::ReadItem(todo, item, extra);
         // A stored item keeps its checklist, so a move is a delete and an add.
-        if (found && oldList != parent.id && !ItemRecord::DeleteItemById(item.id))
+        if (found && moved && !ItemRecord::DeleteItemById(item.id))
             return Fail("could not move an item"), Outcome::Failed;
         item.listId = parent.id;
         if (!item.SaveItem())
             return Fail("could not save an item"), Outcome::Failed;
         extra.kind = Kind::Item;
         extra.id = item.id;
-        if (!Recount(parent.id) || (oldList && oldList != parent.id && !Recount(oldList)))
+        const int unchecked = item.checked == 0 ? 1 : 0;
+        if (!ListStore::AdjustListCounts(parent.id, moved ? 1 : 0, unchecked - (moved ? 0 : wasUnchecked)) ||
+            (oldList && moved && !ListStore::AdjustListCounts(oldList, -1, -wasUnchecked)))
             return Fail("could not count the items"), Outcome::Failed;
     }
     if (!IcalStore::Save(extra))
@@ -247,12 +268,14 @@ Outcome StoreSide::Put(const std::string& uid, const std::string& text, const st
     status.localVersion = RecordVersion(extra);
     if (!SyncStatus::Save(status) || !tx.Commit())
         return Fail("could not save what the sync brought"), Outcome::Failed;
+    Counted();
     return Outcome::Ok;
 }
 
 Outcome StoreSide::Remove(const std::string& uid, const std::string& expected)
 {
     m_error.clear();
+    m_counting.clear();
     ListStore::Transaction tx;
     Loaded current;
     bool found = false;
@@ -284,9 +307,11 @@ Outcome StoreSide::Remove(const std::string& uid, const std::string& expected)
         ok = ListStore::DeleteChecklist(current.list.id);
     }
     else
-        ok = ItemRecord::DeleteItemById(current.item.id) && Recount(current.item.listId);
+        ok = CountFromItems(current.item.listId) && ItemRecord::DeleteItemById(current.item.id) &&
+             ListStore::AdjustListCounts(current.item.listId, -1, current.item.checked == 0 ? -1 : 0);
     if (!ok || !SyncStatus::Drop(uid) || !tx.Commit())
         return Fail("could not delete what the server deleted"), Outcome::Failed;
+    Counted();
     return Outcome::Ok;
 }
 

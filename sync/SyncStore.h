@@ -8,7 +8,9 @@
 #include "store/IcalStore.h"
 #include "sync/SyncSides.h"
 
+#include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 namespace Sync
@@ -33,8 +35,17 @@ public:
 
 private:
     bool Fail(const std::string& what);
+    /// Sets the checklist's counts from its items the first time a write of
+    /// this pass touches it; later writes of the pass add their own change
+    /// to them, so a big checklist's items are not all read again for each.
+    bool CountFromItems(int32_t listId);
+    /// The write under way landed: its checklists' counts stand.
+    void Counted();
+
     std::string m_url;
     std::string m_error;
+    std::set<int32_t> m_counted;  ///< counted by a write of this pass that landed
+    std::set<int32_t> m_counting; ///< counted by the write under way
 };
 
 /// The version of one record as the sync compares it ("" when it is not

@@ -149,3 +149,76 @@ TEST(SyncStoreLimits, PositionsAndPrioritiesOutOfRangeNeverWrap)
     }
     ExpectCounts(list.id, 2 + n);
 }
+
+namespace
+{
+/// The checklist's stored counts, checked against its items.
+std::pair<int, int> Counts(int32_t listId)
+{
+    ListRecord list;
+    EXPECT_TRUE(list.LoadList(listId) && list.LoadItems(FilterAll));
+    int unchecked = 0;
+    for (const ItemRecord& item : list.items)
+        unchecked += item.checked ? 0 : 1;
+    EXPECT_EQ(list.itemCount, int(list.items.size()));
+    EXPECT_EQ(list.uncheckedCount, unchecked);
+    return {list.itemCount, list.uncheckedCount};
+}
+
+/// The version of the stored record with this UID, for a write over it.
+std::string VersionOf(const std::string& uid)
+{
+    IcalStore::Extra row;
+    EXPECT_TRUE(IcalStore::FindUid(IcalText::FromUtf8(uid), row));
+    return Sync::RecordVersion(row);
+}
+
+void SetCounts(int32_t listId, int16_t items, int16_t unchecked)
+{
+    ListRecord list;
+    ASSERT_TRUE(list.LoadList(listId));
+    list.itemCount = items;
+    list.uncheckedCount = unchecked;
+    ASSERT_TRUE(list.SaveList());
+}
+}
+
+TEST(SyncStoreLimits, CountsFollowEveryWriteAndComeFromTheItemsInEachPass)
+{
+    ListRecord a = FullList(3);
+    const std::string aUid = UidOf(IcalStore::Kind::Checklist, a.id);
+    Sync::StoreSide local("http://127.0.0.1/c/");
+    std::map<std::string, std::string> versions;
+    ASSERT_TRUE(local.List(versions));
+    auto put = [&](const std::string& uid, const std::string& text, const std::string& expected) {
+        Sync::StatusEntry status{uid, "/c/" + uid + ".ics", "\"1\"", "", ""};
+        EXPECT_EQ(local.Put(uid, text, expected, status), Sync::Outcome::Ok) << uid << ": " << local.Error();
+    };
+    put("list-b", Todo("list-b", ""), "");
+    IcalStore::Extra bRow;
+    ASSERT_TRUE(IcalStore::FindUid(u"list-b", bRow));
+
+    // Counts left wrong by someone else are set from the items by the
+    // pass's first write into the checklist.
+    SetCounts(a.id, 7, 0);
+    put("n1", ItemOf(aUid, "n1"), "");
+    EXPECT_EQ(Counts(a.id), std::make_pair(4, 4));
+    const std::string done = "STATUS:COMPLETED\r\n";
+    put("n2", ItemOf(aUid, "n2", done), "");
+    EXPECT_EQ(Counts(a.id), std::make_pair(5, 4));
+    put("n1", ItemOf(aUid, "n1", done), VersionOf("n1")); // ticked there
+    EXPECT_EQ(Counts(a.id), std::make_pair(5, 3));
+    put("n2", ItemOf("list-b", "n2", done), VersionOf("n2")); // moved there
+    EXPECT_EQ(Counts(a.id), std::make_pair(4, 3));
+    EXPECT_EQ(Counts(bRow.id), std::make_pair(1, 0));
+    put("n2", ItemOf("list-b", "n2"), VersionOf("n2")); // unticked there
+    EXPECT_EQ(Counts(bRow.id), std::make_pair(1, 1));
+    EXPECT_EQ(local.Remove("n1", VersionOf("n1")), Sync::Outcome::Ok) << local.Error();
+    EXPECT_EQ(Counts(a.id), std::make_pair(3, 3));
+
+    // The next pass counts from the items again.
+    SetCounts(bRow.id, 0, 5);
+    ASSERT_TRUE(local.List(versions));
+    put("n3", ItemOf("list-b", "n3", done), "");
+    EXPECT_EQ(Counts(bRow.id), std::make_pair(2, 1));
+}

@@ -99,14 +99,10 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
                                 for (size_t i = first; i < last; ++i)
                                     Map(TodoAt(int(i)), m_entries[i].checklist, mapped[i], orders[i]);
                             });
-    // Nothing reads the parsed file from here on: a large one is freed
-    // beside the writing.
+    // Nothing reads the parsed file from here on. A large one is freed
+    // beside the commit, which waits on the disk: beside the writing, the
+    // frees of so many blocks would hold up the allocations of the writing.
     std::thread release;
-    if (m_cal.todos.size() >= 1024)
-        release = std::thread([roots = std::move(m_cal.roots), todos = std::move(m_cal.todos)]() mutable {
-            todos.clear();
-            roots.clear();
-        });
     struct Joined
     {
         std::thread& thread;
@@ -364,6 +360,13 @@ bool Importer::Write(ImportCounts& counts, std::string& error)
     }
     if (categories.size() != knownCategories && !categories.SaveCategories())
         return Fail(error);
+    if (m_cal.todos.size() >= 1024)
+        release = std::thread([roots = std::move(m_cal.roots), todos = std::move(m_cal.todos),
+                               mapped = std::move(mapped)]() mutable {
+            mapped.clear();
+            todos.clear();
+            roots.clear();
+        });
     if (!tx.Commit())
         return Fail(error);
     return true;

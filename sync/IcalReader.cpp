@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 // The text is read twice. A first pass takes libical's logical (unfolded)
 // lines only to check the nesting and find where each top-level VTODO
@@ -414,20 +415,45 @@ bool IsMappedName(const std::string& name)
 bool ReadCalendar(const std::string& text, Calendar& calendar, std::string& error, size_t parts)
 {
     calendar = Calendar();
-    if (const size_t bad = IcalText::FirstInvalidUtf8(text); bad != std::string::npos)
+    // The bytes are checked beside the first pass of a large text (which
+    // reads any bytes); their refusals come first.
+    size_t bad = std::string::npos, nul = std::string::npos;
+    auto check = [&] {
+        bad = IcalText::FirstInvalidUtf8(text);
+        if (bad == std::string::npos)
+            nul = text.find('\0');
+    };
+    const bool beside = text.size() >= (1u << 20);
+    Layout layout;
+    Refusal refusal;
+    bool whole = false;
+    {
+        struct Joined
+        {
+            std::thread thread;
+            ~Joined()
+            {
+                if (thread.joinable())
+                    thread.join();
+            }
+        } checking;
+        if (beside)
+            checking.thread = std::thread(check);
+        else
+            check();
+        if (beside || (bad == std::string::npos && nul == std::string::npos))
+            whole = Scan(text, layout, refusal);
+    }
+    if (bad != std::string::npos)
     {
         error = At(LineOfOffset(text, bad), "the text is not valid UTF-8");
         return false;
     }
-    if (const size_t nul = text.find('\0'); nul != std::string::npos)
+    if (nul != std::string::npos)
     {
         error = At(LineOfOffset(text, nul), "the text holds a NUL byte");
         return false;
     }
-
-    Layout layout;
-    Refusal refusal;
-    const bool whole = Scan(text, layout, refusal);
 
     // A line libical cannot read before the place the scan refused still
     // comes first.

@@ -139,3 +139,23 @@ TEST(IcalReaderTest, RefusalNamesTheLineOfTheWholeFileWhateverThePart)
     EXPECT_NE(std::string::npos,
               Read(sample.text.substr(0, sample.text.size() / 2), 4).error.find("the file ends inside "));
 }
+
+TEST(IcalReaderTest, ByteRefusalsOfALargeTextComeBeforeItsOtherFaults)
+{
+    // Large enough for the bytes to be checked beside the first pass; a
+    // fault of the nesting early on, a bad byte near the end.
+    const Sample sample(4000);
+    ASSERT_GE(sample.text.size(), size_t(1) << 20);
+    std::string text = sample.text;
+    text.insert(text.find("BEGIN:VTODO\r\nUID:list-20\r\n") + 13, "END:VALARM\r\n");
+    const size_t end = text.rfind("END:VCALENDAR");
+    const int last = int(std::count(text.begin(), text.begin() + std::ptrdiff_t(end), '\n')) + 1;
+    std::string badByte = text, nul = text;
+    badByte.insert(end + 5, "\xFF");
+    nul.insert(end + 5, 1, '\0');
+    EXPECT_EQ("line " + std::to_string(last) + ": the text is not valid UTF-8", Read(badByte, 0).error);
+    EXPECT_EQ("line " + std::to_string(last) + ": the text holds a NUL byte", Read(nul, 0).error);
+    badByte.insert(text.find("UID:list-30"), 1, '\0');
+    EXPECT_EQ("line " + std::to_string(last) + ": the text is not valid UTF-8", Read(badByte, 2).error)
+        << "bad UTF-8 before a NUL";
+}

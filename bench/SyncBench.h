@@ -15,6 +15,8 @@ struct EditorTicks
     double syncOff = 0; ///< median ms with automatic sync off
     double cpuOn = 0;   ///< median ms of the windows' thread's own CPU in a tick
     double cpuOff = 0;
+    double queuedOn = 0; ///< median ms the windows' thread waited for a core in a tick
+    double queuedOff = 0;
     size_t onCount = 0;
     size_t offCount = 0;
     int syncs = 0;           ///< automatic syncs that ended, all of them well

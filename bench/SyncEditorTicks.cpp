@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <thread>
 
 namespace
@@ -34,6 +35,16 @@ double ThreadCpuMs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+/// How long the calling thread has waited for a core, runnable (the
+/// scheduler's count).
+double ThreadQueuedMs()
+{
+    std::ifstream file("/proc/thread-self/schedstat");
+    unsigned long long running = 0, waiting = 0;
+    file >> running >> waiting;
+    return waiting / 1e6;
 }
 
 void Pace()
@@ -65,7 +76,7 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
     Resources::Init();
 
     bool ok = true;
-    std::vector<double> on, off, cpuOn, cpuOff;
+    std::vector<double> on, off, cpuOn, cpuOff, queuedOn, queuedOff;
     {
         auto* frame = new wxFrame(nullptr, wxID_ANY, "Sync");
         auto* bar = new wxStaticText(frame, wxID_ANY, wxString());
@@ -106,10 +117,12 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
                     const bool wasChecked = dlg.m_list->IsItemChecked(row);
                     const Clock::time_point tap = Clock::now();
                     const double cpu = ThreadCpuMs();
+                    const double queued = ThreadQueuedMs();
                     PressRow(dlg, row, box);
                     rows->Update();
                     times.push_back(MsSince(tap));
                     (automatic ? cpuOn : cpuOff).push_back(ThreadCpuMs() - cpu);
+                    (automatic ? queuedOn : queuedOff).push_back(ThreadQueuedMs() - queued);
                     ok = dlg.m_list->IsItemChecked(row) != wasChecked;
                 }
                 ok = ok && times.size() == wanted;
@@ -125,6 +138,8 @@ bool MeasureEditorTicks(int argc, char** argv, const CalDav::Account& account,
     wxEntryCleanup();
     out.cpuOn = Median(cpuOn);
     out.cpuOff = Median(cpuOff);
+    out.queuedOn = Median(queuedOn);
+    out.queuedOff = Median(queuedOff);
     out.syncOn = Median(on);
     out.syncOff = Median(off);
     out.onCount = on.size();

@@ -246,6 +246,16 @@ bool Database::Write(const PropertyList& changes)
 
 namespace
 {
+// Whether `props` can be stored; a refusal fails the transaction.
+bool Storable(const PropertyList& props)
+{
+    if (detail::ValidProps(props))
+        return true;
+    SetLastError("Invalid properties");
+    MarkTransactionFailed();
+    return false;
+}
+
 // "INSERT INTO t(k0, k1, props) VALUES(?1, ?2, ?3), (?4, ?5, ?6), ..."
 // Several rows to a statement would make SQLite keep a statement journal
 // (every page the statement touches copied first, to undo just that
@@ -276,14 +286,8 @@ bool Database::AddAll(const std::vector<PropertyList>& records)
         return false;
     Cursor& c = *m_cursor;
     for (const PropertyList& props : records)
-    {
-        if (!detail::ValidProps(props))
-        {
-            SetLastError("Invalid properties");
-            MarkTransactionFailed();
+        if (!Storable(props))
             return false;
-        }
-    }
     Connection& conn = *c.conn;
     return detail::InTransaction(conn, [&] {
         const int n = int(c.info->sortOrders.size());
@@ -349,12 +353,8 @@ bool Database::Add(const PropertyList& props, ObjectId* objectId)
     if (!m_cursor || !m_cursor->Usable())
         return false;
     Cursor& c = *m_cursor;
-    if (!detail::ValidProps(props))
-    {
-        SetLastError("Invalid properties");
-        MarkTransactionFailed();
+    if (!Storable(props))
         return false;
-    }
     Connection& conn = *c.conn;
     return detail::InTransaction(conn, [&] {
         const std::vector<detail::Key> keys = c.KeysOf(props);

@@ -9,7 +9,9 @@
 #include <wx/dialog.h>
 #include <wx/display.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
 
+#include <gdk/gdkwayland.h>
 #include <gtk/gtk.h>
 
 namespace
@@ -53,8 +55,46 @@ wxRect ScreenRect(wxDialog& dlg)
     return rect.CentreIn(area);
 }
 
+// Under Wayland a client cannot place its windows. There a dialog over a
+// main window that fills the screen or work area (always so on a phone)
+// fills it too, which covers the main window wherever the compositor put
+// it; over a smaller main window it takes its content's size.
+bool FillsLikeTheMainWindow(wxDialog& dlg, int titleBarId)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_WAYLAND_DISPLAY(display))
+        return false;
+    auto* top = dynamic_cast<wxTopLevelWindow*>(MainWindow(dlg));
+    const bool full = top && top->IsFullScreen();
+    const bool maximised = top && !full && top->IsMaximized();
+    GtkWidget* widget = dlg.GetHandle();
+    if (!widget || !GTK_IS_WINDOW(widget))
+        return false;
+    GtkWindow* window = GTK_WINDOW(widget);
+    // A window of a fixed size asks the compositor for that size alone,
+    // and one made to fill more in spite of it is a protocol error.
+    if (full || maximised)
+        gtk_window_set_resizable(window, TRUE);
+    // (wx's ShowFullScreen shows the dialog again, initialising it anew.)
+    GdkWindow* surface = gtk_widget_get_window(widget);
+    const bool isFull = surface && (gdk_window_get_state(surface) & GDK_WINDOW_STATE_FULLSCREEN);
+    if (full && !isFull)
+        gtk_window_fullscreen(window);
+    else if (!full && isFull)
+        gtk_window_unfullscreen(window);
+    if (maximised != dlg.IsMaximized())
+        dlg.Maximize(maximised);
+    if (!full && !maximised)
+        return false;
+    if (wxWindow* bar = dlg.FindWindow(titleBarId); bar && bar->GetSize().x != dlg.GetClientSize().x)
+        bar->SetSize(dlg.GetClientSize().x, bar->GetSize().y);
+    return true;
+}
+
 void CoverScreen(wxDialog& dlg, int titleBarId)
 {
+    if (FillsLikeTheMainWindow(dlg, titleBarId))
+        return;
     const wxRect rect = ScreenRect(dlg);
     if (dlg.GetClientSize() != rect.GetSize())
         ResizeDialog(dlg, titleBarId, rect.GetSize());

@@ -2,6 +2,7 @@
 // the toolkit draws the title bars itself and the compositor places windows.
 #include "tests/browser/BrowserFixture.h"
 
+#include "controls/GestureListCtrl.h"
 #include "dialogs/CNoteDlg.h"
 #include "resources/ResourceIds.h"
 
@@ -136,4 +137,68 @@ TEST_F(WaylandTest, FullScreenDialogHasOnlyItsOwnTitleBarAndCoversTheMainWindows
     const wxRect dialog = BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, face); });
     EXPECT_EQ(content.width, dialog.width) << "dialog " << Describe(dialog);
     EXPECT_EQ(content.height, dialog.height + titleHeight) << "dialog " << Describe(dialog);
+}
+
+namespace
+{
+// Over a main window that fills the work area or the screen: the dialog
+// fills the same, and nothing of the main window's content shows.
+void ExpectDialogHidesTheContent(CGestureListCtrl* list, const std::string& how)
+{
+    const wxColour mark(255, 0, 255);
+    list->SetBackgroundColour(mark);
+    list->Refresh();
+    Pump(400);
+    const wxImage before = CompositorShot();
+    ASSERT_TRUE(before.IsOk()) << "no screenshot from the compositor";
+    const wxRect content = BoundingBox(before, [&](int x, int y) { return IsColour(before, x, y, mark); });
+    ASSERT_EQ(list->GetSize(), content.GetSize()) << how << ": " << Describe(content);
+
+    CNoteDlg note;
+    const wxColour face(0, 255, 255);
+    note.SetBackgroundColour(face);
+    wxImage during;
+    wxSize barSize;
+    note.CallAfter([&] {
+        const auto fills = [&] {
+            GdkWindow* surface = gtk_widget_get_window(note.GetHandle());
+            return surface && (gdk_window_get_state(surface) & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN));
+        };
+        WaitFor([&] { return note.IsShownOnScreen() && fills(); });
+        Pump(600);
+        EXPECT_TRUE(fills()) << how;
+        EXPECT_EQ(wxSize(0, 0), SurfaceMinusContent(&note)) << how << ": a title bar of the toolkit's above";
+        barSize = note.FindWindow(IDC_TITLE_BAR)->GetSize();
+        EXPECT_EQ(note.GetClientSize().x, barSize.x) << how << ": the title bar spans the dialog";
+        during = CompositorShot();
+        note.EndModal(wxID_CANCEL);
+    });
+    note.ShowModal();
+    ASSERT_TRUE(during.IsOk());
+    if (const char* dir = std::getenv("TALLYARD_SHOT_DIR"))
+        during.SaveFile(wxString(dir) + "/wayland_" + how + "_dialog.png", wxBITMAP_TYPE_PNG);
+    EXPECT_TRUE(BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, mark); }).IsEmpty())
+        << how << ": the main window's content shows";
+    const wxRect dialog = BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, face); });
+    EXPECT_GE(dialog.width, content.width) << how << ": " << Describe(dialog);
+    EXPECT_GE(dialog.height + barSize.y, content.height) << how << ": " << Describe(dialog);
+}
+}
+
+TEST_F(WaylandTest, OverAMainWindowFillingTheScreenAFullScreenDialogFillsItToo)
+{
+    ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) << "not on the compositor";
+    wxImage::AddHandler(new wxPNGHandler);
+    Open();
+    wxTheApp->SetTopWindow(m_frame);
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsShownOnScreen(); }));
+    const wxSize normal = m_frame->GetClientSize();
+    m_frame->Maximize();
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsMaximized() && m_frame->GetClientSize() != normal; }));
+    ExpectDialogHidesTheContent(m_list, "maximised");
+
+    const wxSize maximised = m_frame->GetClientSize();
+    m_frame->ShowFullScreen(true);
+    ASSERT_TRUE(WaitFor([&] { return m_frame->IsFullScreen() && m_frame->GetClientSize() != maximised; }));
+    ExpectDialogHidesTheContent(m_list, "full_screen");
 }

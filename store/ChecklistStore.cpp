@@ -24,9 +24,7 @@ bool ListRecord::LoadList(int32_t listId)
 
 bool ListRecord::SaveList()
 {
-    PropertyList props{Property::String(ListCategory, category), Property::String(ListName, name),
-                       Property::Int16(ListPosition, position),   Property::Int16(ListItemCount, itemCount),
-                       Property::Int16(ListUnchecked, uncheckedCount), Property::String(ListNote, note)};
+    PropertyList props = ListProps(*this);
     // The lookup and the write form one transaction, so no other instance
     // can add the same id in between.
     ObjectStore::Transaction tx;
@@ -60,30 +58,11 @@ bool ListRecord::SaveList()
 
 bool ListStore::AddLists(std::vector<ListRecord>& lists)
 {
-    if (lists.empty())
-        return true;
-    ObjectStore::Transaction tx;
-    ObjectStore::Database db;
-    if (!db.Open(ChecklistsDb, ListIdSort))
-        return Result(false);
-    std::vector<int32_t> ids;
-    if (!NewIds(db, lists.size(), ids))
-        return Result(false);
-    std::vector<PropertyList> records;
-    records.reserve(lists.size());
-    for (size_t k = 0; k < lists.size(); ++k)
-    {
-        const ListRecord& list = lists[k];
-        records.push_back({Property::String(ListCategory, list.category), Property::String(ListName, list.name),
-                           Property::Int16(ListPosition, list.position), Property::Int16(ListItemCount, list.itemCount),
-                           Property::Int16(ListUnchecked, list.uncheckedCount), Property::String(ListNote, list.note),
-                           Property::Int32(ListId, ids[k])});
-    }
-    if (!db.AddAll(records))
-        return Result(false);
-    for (size_t k = 0; k < lists.size(); ++k)
-        lists[k].id = ids[k];
-    return Result(tx.Commit());
+    return AddWithNewIds(ChecklistsDb, ListIdSort, lists, [](const ListRecord& list, int32_t id) {
+        PropertyList props = ListProps(list);
+        props.push_back(Property::Int32(ListId, id));
+        return std::optional<PropertyList>(std::move(props));
+    });
 }
 
 bool ListRecord::DeleteListById(int32_t listId)

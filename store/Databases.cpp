@@ -87,6 +87,26 @@ void ItemFromProps(const PropertyList& props, ItemRecord& item)
     item.priority = int16_t(NumberOf(props, ItemPriority));
 }
 
+PropertyList ListProps(const ListRecord& list)
+{
+    PropertyList props;
+    props.reserve(7);
+    props = {Property::String(ListCategory, list.category), Property::String(ListName, list.name),
+             Property::Int16(ListPosition, list.position),   Property::Int16(ListItemCount, list.itemCount),
+             Property::Int16(ListUnchecked, list.uncheckedCount), Property::String(ListNote, list.note)};
+    return props;
+}
+
+PropertyList ItemProps(const ItemRecord& item)
+{
+    PropertyList props;
+    props.reserve(7);
+    props = {Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
+             Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
+             Property::Int16(ItemPriority, item.priority)};
+    return props;
+}
+
 int32_t NewId(ObjectStore::Database& byId)
 {
     // A collision would make a later save overwrite another record.

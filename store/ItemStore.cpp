@@ -27,9 +27,7 @@ bool ItemRecord::SaveItem()
         ShowMessage(u"The checklist ID was not set Ixel!", u"");
         return Result(false);
     }
-    PropertyList props{Property::Int16(ItemChecked, checked), Property::String(ItemDetails, details),
-                       Property::String(ItemName, name), Property::Int16(ItemPosition, position),
-                       Property::Int16(ItemPriority, priority)};
+    PropertyList props = ItemProps(*this);
     ObjectStore::Transaction tx;
     ObjectStore::Database db;
     if (!db.Open(ItemsDb, ItemIdSort))
@@ -60,32 +58,14 @@ bool ItemRecord::SaveItem()
 
 bool ListStore::AddItems(ItemArray& items)
 {
-    if (items.empty())
-        return true;
-    ObjectStore::Transaction tx;
-    ObjectStore::Database db;
-    if (!db.Open(ItemsDb, ItemIdSort))
-        return Result(false);
-    std::vector<int32_t> ids;
-    if (!NewIds(db, items.size(), ids))
-        return Result(false);
-    std::vector<PropertyList> records;
-    records.reserve(items.size());
-    for (size_t k = 0; k < items.size(); ++k)
-    {
-        const ItemRecord& item = items[k];
+    return AddWithNewIds(ItemsDb, ItemIdSort, items, [](const ItemRecord& item, int32_t id) {
         if (item.listId == 0)
-            return Result(false);
-        records.push_back({Property::Int16(ItemChecked, item.checked), Property::String(ItemDetails, item.details),
-                           Property::String(ItemName, item.name), Property::Int16(ItemPosition, item.position),
-                           Property::Int16(ItemPriority, item.priority), Property::Int32(ItemListId, item.listId),
-                           Property::Int32(ItemId, ids[k])});
-    }
-    if (!db.AddAll(records))
-        return Result(false);
-    for (size_t k = 0; k < items.size(); ++k)
-        items[k].id = ids[k];
-    return Result(tx.Commit());
+            return std::optional<PropertyList>();
+        PropertyList props = ItemProps(item);
+        props.push_back(Property::Int32(ItemListId, item.listId));
+        props.push_back(Property::Int32(ItemId, id));
+        return std::optional<PropertyList>(std::move(props));
+    });
 }
 
 bool ItemRecord::DeleteItemById(int32_t itemId)

@@ -6,7 +6,9 @@
 #include "platform/ObjectStore.h"
 #include "store/ListStore.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace StoreDetail
 {
@@ -52,6 +54,9 @@ std::u16string TextOf(const ObjectStore::PropertyList& props, uint16_t ident);
 
 void ListFromProps(const ObjectStore::PropertyList& props, ListRecord& list);
 void ItemFromProps(const ObjectStore::PropertyList& props, ItemRecord& item);
+/// A record's stored fields without its ids, with room for them.
+ObjectStore::PropertyList ListProps(const ListRecord& list);
+ObjectStore::PropertyList ItemProps(const ItemRecord& item);
 
 /// A random id that no record of the handle's database (opened on its id
 /// sort order, ident 0) carries yet; 0 when none could be found.
@@ -59,6 +64,36 @@ int32_t NewId(ObjectStore::Database& byId);
 /// `count` such ids at once, none twice: for many new records of a small
 /// database the stored ids are read once instead of looked up each time.
 bool NewIds(ObjectStore::Database& byId, size_t count, std::vector<int32_t>& ids);
+
+/// Adds `records` to the database `name` (its id sort order `idSort`) in
+/// one transaction, under fresh ids that they take once it is done;
+/// `propsOf(record, id)` gives a record's properties, ids included, or
+/// nullopt to refuse the whole.
+template <class Record, class PropsOf>
+bool AddWithNewIds(const std::u16string& name, uint32_t idSort, std::vector<Record>& records, PropsOf propsOf)
+{
+    if (records.empty())
+        return true;
+    ObjectStore::Transaction tx;
+    ObjectStore::Database db;
+    std::vector<int32_t> ids;
+    if (!db.Open(name, idSort) || !NewIds(db, records.size(), ids))
+        return Result(false);
+    std::vector<ObjectStore::PropertyList> all;
+    all.reserve(records.size());
+    for (size_t k = 0; k < records.size(); ++k)
+    {
+        std::optional<ObjectStore::PropertyList> props = propsOf(records[k], ids[k]);
+        if (!props)
+            return Result(false);
+        all.push_back(std::move(*props));
+    }
+    if (!db.AddAll(all))
+        return Result(false);
+    for (size_t k = 0; k < records.size(); ++k)
+        records[k].id = ids[k];
+    return Result(tx.Commit());
+}
 
 /// Shows a message through the installed hook.
 void ShowMessage(const std::u16string& text, const std::u16string& caption);

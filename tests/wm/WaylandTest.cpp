@@ -15,6 +15,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace
@@ -79,126 +80,141 @@ wxRect BoundingBox(const wxImage& img, Pick pick)
             }
     return right < 0 ? wxRect() : wxRect(wxPoint(left, top), wxPoint(right, bottom));
 }
+
+// An empty list in a colour of its own marks the main window's content; a
+// dialog's face has another.
+const wxColour kMark(255, 0, 255);
+const wxColour kFace(0, 255, 255);
+
+wxRect Marked(const wxImage& shot, const wxColour& colour)
+{
+    return BoundingBox(shot, [&](int x, int y) { return IsColour(shot, x, y, colour); });
 }
 
-using WaylandTest = BrowserTest;
+void KeepShot(const wxImage& shot, const std::string& name)
+{
+    if (const char* dir = std::getenv("TALLYARD_SHOT_DIR"))
+        shot.SaveFile(wxString(dir) + "/wayland_" + name + ".png", wxBITMAP_TYPE_PNG);
+}
+
+class WaylandTest : public BrowserTest
+{
+protected:
+    void OpenShown()
+    {
+        ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) << "not on the compositor";
+        if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+            wxImage::AddHandler(new wxPNGHandler);
+        Open();
+        wxTheApp->SetTopWindow(m_frame);
+        ASSERT_TRUE(WaitFor([&] { return m_frame->IsShownOnScreen(); }));
+    }
+
+    /// What the compositor shows of the main window with its content marked.
+    wxImage MarkedMainWindow()
+    {
+        m_list->SetBackgroundColour(kMark);
+        m_list->Refresh();
+        Pump(400);
+        return CompositorShot();
+    }
+
+    /// What the compositor shows while the Note dialog, its face marked, is
+    /// open, once `shown` holds for it; `check` runs on it before the shot.
+    static wxImage WhileNoteShown(const std::function<bool(CNoteDlg&)>& shown,
+                                  const std::function<void(CNoteDlg&)>& check)
+    {
+        CNoteDlg note;
+        note.SetBackgroundColour(kFace);
+        wxImage during;
+        note.CallAfter([&] {
+            WaitFor([&] { return note.IsShownOnScreen() && shown(note); });
+            Pump(600);
+            EXPECT_EQ(wxSize(0, 0), SurfaceMinusContent(&note)) << "a title bar of the toolkit's above the dialog's own";
+            check(note);
+            during = CompositorShot();
+            note.EndModal(wxID_CANCEL);
+        });
+        note.ShowModal();
+        return during;
+    }
+};
+}
 
 TEST_F(WaylandTest, FullScreenDialogHasOnlyItsOwnTitleBarAndCoversTheMainWindowsContent)
 {
-    ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) << "not on the compositor";
-    wxImage::AddHandler(new wxPNGHandler);
-    Open();
-    wxTheApp->SetTopWindow(m_frame);
-    ASSERT_TRUE(WaitFor([&] { return m_frame->IsShownOnScreen(); }));
-    // An empty list in a colour of its own marks the main window's content.
-    const wxColour mark(255, 0, 255);
-    m_list->SetBackgroundColour(mark);
-    m_list->Refresh();
-    Pump(400);
+    OpenShown();
+    const wxImage before = MarkedMainWindow();
     EXPECT_TRUE(gtk_window_get_decorated(GTK_WINDOW(m_frame->GetHandle())));
     const wxSize mainFrame = SurfaceMinusContent(m_frame);
     EXPECT_GT(mainFrame.y, 0) << "the main window keeps its title bar";
-
-    const wxImage before = CompositorShot();
     ASSERT_TRUE(before.IsOk()) << "no screenshot from the compositor";
-    const wxRect list = BoundingBox(before, [&](int x, int y) { return IsColour(before, x, y, mark); });
+    const wxRect list = Marked(before, kMark);
     ASSERT_EQ(m_list->GetSize(), list.GetSize()) << Describe(list);
     // The list sits at the content's top left.
     const wxRect content(list.GetPosition(), m_frame->GetClientSize());
 
-    CNoteDlg note;
-    const wxColour face(0, 255, 255);
-    note.SetBackgroundColour(face);
-    wxImage during;
     int titleHeight = 0;
-    note.CallAfter([&] {
-        WaitFor([&] { return note.IsShownOnScreen(); });
-        Pump(600);
+    const wxImage during = WhileNoteShown([](CNoteDlg&) { return true; }, [&](CNoteDlg& note) {
         EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(note.GetHandle())));
-        EXPECT_EQ(wxSize(0, 0), SurfaceMinusContent(&note)) << "a title bar of the toolkit's above the dialog's own";
         EXPECT_EQ(m_frame->GetClientSize(), note.GetClientSize());
         GdkWindow* surface = gtk_widget_get_window(note.GetHandle());
         EXPECT_EQ(m_frame->GetClientSize(), wxSize(gdk_window_get_width(surface), gdk_window_get_height(surface)));
         titleHeight = note.FindWindow(IDC_TITLE_BAR)->GetSize().y;
-        during = CompositorShot();
-        note.EndModal(wxID_CANCEL);
     });
-    note.ShowModal();
     ASSERT_TRUE(during.IsOk());
-    if (const char* dir = std::getenv("TALLYARD_SHOT_DIR"))
-    {
-        before.SaveFile(wxString(dir) + "/wayland_main.png", wxBITMAP_TYPE_PNG);
-        during.SaveFile(wxString(dir) + "/wayland_dialog.png", wxBITMAP_TYPE_PNG);
-    }
+    KeepShot(before, "main");
+    KeepShot(during, "dialog");
     // Weston places every window itself (a client cannot), so the dialog
     // shows where the compositor puts it. What it shows is the content's size:
     // its background, marked too, spans the width and the height below the
     // title bar.
-    const wxRect dialog = BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, face); });
+    const wxRect dialog = Marked(during, kFace);
     EXPECT_EQ(content.width, dialog.width) << "dialog " << Describe(dialog);
     EXPECT_EQ(content.height, dialog.height + titleHeight) << "dialog " << Describe(dialog);
 }
 
-namespace
-{
-// Over a main window that fills the work area or the screen: the dialog
-// fills the same, and nothing of the main window's content shows.
-void ExpectDialogHidesTheContent(CGestureListCtrl* list, const std::string& how)
-{
-    const wxColour mark(255, 0, 255);
-    list->SetBackgroundColour(mark);
-    list->Refresh();
-    Pump(400);
-    const wxImage before = CompositorShot();
-    ASSERT_TRUE(before.IsOk()) << "no screenshot from the compositor";
-    const wxRect content = BoundingBox(before, [&](int x, int y) { return IsColour(before, x, y, mark); });
-    ASSERT_EQ(list->GetSize(), content.GetSize()) << how << ": " << Describe(content);
-
-    CNoteDlg note;
-    const wxColour face(0, 255, 255);
-    note.SetBackgroundColour(face);
-    wxImage during;
-    wxSize barSize;
-    note.CallAfter([&] {
-        const auto fills = [&] {
-            GdkWindow* surface = gtk_widget_get_window(note.GetHandle());
-            return surface && (gdk_window_get_state(surface) & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN));
-        };
-        WaitFor([&] { return note.IsShownOnScreen() && fills(); });
-        Pump(600);
-        EXPECT_TRUE(fills()) << how;
-        EXPECT_EQ(wxSize(0, 0), SurfaceMinusContent(&note)) << how << ": a title bar of the toolkit's above";
-        barSize = note.FindWindow(IDC_TITLE_BAR)->GetSize();
-        EXPECT_EQ(note.GetClientSize().x, barSize.x) << how << ": the title bar spans the dialog";
-        during = CompositorShot();
-        note.EndModal(wxID_CANCEL);
-    });
-    note.ShowModal();
-    ASSERT_TRUE(during.IsOk());
-    if (const char* dir = std::getenv("TALLYARD_SHOT_DIR"))
-        during.SaveFile(wxString(dir) + "/wayland_" + how + "_dialog.png", wxBITMAP_TYPE_PNG);
-    EXPECT_TRUE(BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, mark); }).IsEmpty())
-        << how << ": the main window's content shows";
-    const wxRect dialog = BoundingBox(during, [&](int x, int y) { return IsColour(during, x, y, face); });
-    EXPECT_GE(dialog.width, content.width) << how << ": " << Describe(dialog);
-    EXPECT_GE(dialog.height + barSize.y, content.height) << how << ": " << Describe(dialog);
-}
-}
-
 TEST_F(WaylandTest, OverAMainWindowFillingTheScreenAFullScreenDialogFillsItToo)
 {
-    ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) << "not on the compositor";
-    wxImage::AddHandler(new wxPNGHandler);
-    Open();
-    wxTheApp->SetTopWindow(m_frame);
-    ASSERT_TRUE(WaitFor([&] { return m_frame->IsShownOnScreen(); }));
+    OpenShown();
+    // Over a main window that fills the work area or the screen the dialog
+    // fills the same, and nothing of the main window's content shows.
+    const auto expectHidden = [&](const std::string& how) {
+        const wxImage before = MarkedMainWindow();
+        ASSERT_TRUE(before.IsOk()) << "no screenshot from the compositor";
+        const wxRect content = Marked(before, kMark);
+        ASSERT_EQ(m_list->GetSize(), content.GetSize()) << how << ": " << Describe(content);
+        const auto fills = [](CNoteDlg& note) {
+            GdkWindow* surface = gtk_widget_get_window(note.GetHandle());
+            return surface &&
+                   (gdk_window_get_state(surface) & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN));
+        };
+        const auto surfaceSize = [](wxWindow* win) {
+            GdkWindow* surface = gtk_widget_get_window(win->GetHandle());
+            return wxSize(gdk_window_get_width(surface), gdk_window_get_height(surface));
+        };
+        wxSize barSize;
+        const wxImage during = WhileNoteShown(fills, [&](CNoteDlg& note) {
+            EXPECT_TRUE(fills(note)) << how;
+            EXPECT_EQ(surfaceSize(m_frame), surfaceSize(&note)) << how << ": not the main window's area";
+            barSize = note.FindWindow(IDC_TITLE_BAR)->GetSize();
+            EXPECT_EQ(note.GetClientSize().x, barSize.x) << how << ": the title bar spans the dialog";
+        });
+        ASSERT_TRUE(during.IsOk());
+        KeepShot(during, how + "_dialog");
+        EXPECT_TRUE(Marked(during, kMark).IsEmpty()) << how << ": the main window's content shows";
+        const wxRect dialog = Marked(during, kFace);
+        EXPECT_GE(dialog.width, content.width) << how << ": " << Describe(dialog);
+        EXPECT_GE(dialog.height + barSize.y, content.height) << how << ": " << Describe(dialog);
+    };
+
     const wxSize normal = m_frame->GetClientSize();
     m_frame->Maximize();
     ASSERT_TRUE(WaitFor([&] { return m_frame->IsMaximized() && m_frame->GetClientSize() != normal; }));
-    ExpectDialogHidesTheContent(m_list, "maximised");
+    expectHidden("maximised");
 
     const wxSize maximised = m_frame->GetClientSize();
     m_frame->ShowFullScreen(true);
     ASSERT_TRUE(WaitFor([&] { return m_frame->IsFullScreen() && m_frame->GetClientSize() != maximised; }));
-    ExpectDialogHidesTheContent(m_list, "full_screen");
+    expectHidden("full_screen");
 }
